@@ -1,0 +1,149 @@
+#include "VolumeList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+// mountinfo writes space, tab, newline and backslash as \ooo.
+QString unescape(QByteArrayView field)
+{
+    QByteArray out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3'
+            && field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
+            out += char((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return QFile::decodeName(out);
+}
+
+// udev writes unsafe characters of a label as \xHH.
+QString unescapeUdev(const QString &name)
+{
+    QByteArray out;
+    const QByteArray in = QFile::encodeName(name);
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        bool ok = false;
+        const int byte = in.mid(i + 2, 2).toInt(&ok, 16);
+        if (in[i] == '\\' && i + 3 < in.size() && in[i + 1] == 'x' && ok) {
+            out += char(byte);
+            i += 3;
+        } else {
+            out += in[i];
+        }
+    }
+    return QFile::decodeName(out);
+}
+
+bool readSysFlag(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) && f.read(2).startsWith('1');
+}
+
+bool deviceIsRemovable(const MountEntry &mount)
+{
+    if (mount.device.startsWith("0:"))
+        return false; // no block device behind it (FUSE, virtual)
+    const QString device = QFileInfo(QStringLiteral("/sys/dev/block/") + QString::fromLatin1(mount.device))
+                               .canonicalFilePath();
+    if (device.isEmpty())
+        return false;
+    // USB disks often call themselves fixed; the bus they hang on tells.
+    if (device.contains(QLatin1String("/usb")) || device.contains(QLatin1String("/mmc")))
+        return true;
+    return readSysFlag(device + QStringLiteral("/removable"))
+        || readSysFlag(device + QStringLiteral("/../removable"));
+}
+
+QString labelOf(const MountEntry &mount)
+{
+    if (mount.source.startsWith(QLatin1String("/dev/"))) {
+        const QString device = QFileInfo(mount.source).canonicalFilePath();
+        const QDir byLabel(QStringLiteral("/dev/disk/by-label"));
+        const QStringList labels = byLabel.entryList(QDir::System | QDir::NoDotAndDotDot);
+        for (const QString &label : labels) {
+            if (!device.isEmpty() && QFileInfo(byLabel.filePath(label)).canonicalFilePath() == device)
+                return unescapeUdev(label);
+        }
+    }
+    // Desktop automounters name the mount point after the label.
+    static const QRegularExpression automount(QStringLiteral("^(?:/run)?/media/[^/]+/([^/]+)$"));
+    const QRegularExpressionMatch match = automount.match(mount.mountPoint);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+} // namespace
+
+QList<MountEntry> parseMountInfo(QByteArrayView text)
+{
+    QList<MountEntry> mounts;
+    for (const QByteArrayView line : QByteArray::fromRawData(text.data(), text.size()).split('\n')) {
+        // id parent major:minor root mountpoint options [optional...] - fstype source superoptions
+        const QList<QByteArray> fields = line.toByteArray().split(' ');
+        const qsizetype separator = fields.indexOf("-");
+        if (fields.size() < 7 || separator < 6 || separator + 2 >= fields.size())
+            continue;
+        mounts.append({int(mounts.size()), fields[2], unescape(fields[4]), fields[separator + 1], unescape(fields[separator + 2])});
+    }
+    return mounts;
+}
+
+bool isDiskFileSystem(QByteArrayView fsType)
+{
+    static const QList<QByteArrayView> disk = {
+        "ext2", "ext3", "ext4", "vfat", "msdos", "exfat", "ntfs", "ntfs3", "xfs", "btrfs", "f2fs",
+        "iso9660", "udf", "hfs", "hfsplus", "jfs", "reiserfs", "nilfs2", "minix", "fuseblk",
+    };
+    static const QList<QByteArrayView> fuseDisk = {"fusefat", "fuse2fs", "ntfs-3g", "exfat", "fuseiso"};
+    if (fsType.startsWith("fuse.")) {
+        const QByteArrayView sub = fsType.sliced(5);
+        return disk.contains(sub) || fuseDisk.contains(sub);
+    }
+    return disk.contains(fsType);
+}
+
+QList<Volume> volumesFrom(const QList<MountEntry> &mounts,
+                          const std::function<bool(const MountEntry &)> &isRemovable,
+                          const std::function<QString(const MountEntry &)> &labelOf)
+{
+    QList<Volume> removable, fixed;
+    for (qsizetype i = 0; i < mounts.size(); ++i) {
+        const MountEntry &m = mounts[i];
+        if (!isDiskFileSystem(m.fsType))
+            continue;
+        const bool hidden = std::any_of(mounts.begin() + i + 1, mounts.end(),
+                                        [&](const MountEntry &later) { return later.mountPoint == m.mountPoint; });
+        if (hidden)
+            continue;
+        const QString label = labelOf(m);
+        const Volume v{m.mountPoint,
+                       label.isEmpty() ? m.mountPoint : label + QStringLiteral(" (") + m.mountPoint + u')',
+                       isRemovable(m), m.mountOrder};
+        (v.removable ? removable : fixed).append(v);
+    }
+    std::stable_sort(removable.begin(), removable.end(),
+                     [](const Volume &a, const Volume &b) { return a.mountOrder > b.mountOrder; });
+    return removable + fixed;
+}
+
+QList<Volume> mountedVolumes()
+{
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    if (!table.open(QIODevice::ReadOnly))
+        return {};
+    return volumesFrom(parseMountInfo(table.readAll()), deviceIsRemovable, labelOf);
+}
+
+} // namespace platform

@@ -1,0 +1,70 @@
+#include "AutorunFile.h"
+
+namespace scan {
+
+using platform::Result;
+using platform::Status;
+
+namespace {
+#ifdef Q_OS_WIN
+constexpr QLatin1StringView kAutorunSuffix("\\autorun.inf");
+#else
+constexpr QLatin1StringView kAutorunSuffix("/autorun.inf");
+#endif
+} // namespace
+
+QString AutorunPath(const QString &driveSpecification)
+{
+    return driveSpecification + kAutorunSuffix;
+}
+
+Result<QString> AutorunFile::path()
+{
+    const Result<QString> drive = m_controls.driveSpecification();
+    if (!drive.ok())
+        return drive;
+    return {AutorunPath(drive.value)};
+}
+
+Status AutorunFile::resetAttributes()
+{
+    const Result<QString> p = path();
+    return p.ok() ? m_files.setAttributes(p.value, platform::FileAttributes::Normal) : p.status;
+}
+
+Result<QString> AutorunFile::presenceTest()
+{
+    const Result<QString> p = path();
+    return p.ok() ? m_files.lookup(p.value) : p;
+}
+
+Status AutorunFile::remove()
+{
+    const Result<QString> p = path();
+    return p.ok() ? m_files.deleteFile(p.value) : p.status;
+}
+
+Status AutorunFile::loadIntoR()
+{
+    const Result<QString> p = path();
+    return p.ok() ? m_controls.loadIntoR(p.value) : p.status;
+}
+
+Result<QString> AutorunFile::readContents()
+{
+    return m_controls.rText();
+}
+
+void DeleteCommand(platform::Controls &controls, platform::FileFunctions &files)
+{
+    AutorunFile file(controls, files);
+    file.resetAttributes(); // a failed reset does not stop the deletion
+    const Status deleted = file.remove();
+    // No file, or no volume to look at: nothing was there to keep, so nothing to say.
+    if (deleted == Status::Ok || deleted == Status::NotFound || deleted == Status::VolumeUnavailable)
+        return;
+    controls.messageBox(QStringLiteral("The autorun file could not be deleted."),
+                        platform::MessageStyle::Warning, QStringLiteral("Delete"));
+}
+
+} // namespace scan

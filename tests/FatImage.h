@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+// A FAT image mounted through FUSE, unmounted when it goes. Needs root, /dev/fuse and
+// Debian's dosfstools, mtools and fusefat.
+class FatImage
+{
+public:
+    // Why a FAT volume cannot be made here, or an empty string when it can.
+    static QString unavailableReason()
+    {
+        if (::geteuid() != 0)
+            return QStringLiteral("mounting through FUSE needs root");
+        if (!QFile::exists(QStringLiteral("/dev/fuse")))
+            return QStringLiteral("no /dev/fuse on this machine");
+        for (const char *tool : {"mkfs.vfat", "mcopy", "mattrib", "mdir", "fusefat", "fusermount"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()
+                && QStandardPaths::findExecutable(QString::fromLatin1(tool), {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
+                return QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool));
+        }
+        return {};
+    }
+
+    static int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"MTOOLS_SKIP_CHECK"_qs, u"1"_qs);
+        env.insert(u"PATH"_qs, env.value(u"PATH"_qs) + u":/sbin:/usr/sbin"_qs);
+        p.setProcessEnvironment(env);
+        p.start(program, arguments);
+        if (!p.waitForFinished(60'000))
+            return -1;
+        if (output)
+            *output = p.readAllStandardOutput();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
+    // An image holding `name` with `content`, given the FAT attributes in `attributes`
+    // ("+h +s +r").
+    bool create(const QString &name, const QByteArray &content, const QStringList &attributes)
+    {
+        const QString source = m_dir.filePath(u"source"_qs);
+        QFile f(source);
+        if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+            return false;
+        f.close();
+        return run(u"mkfs.vfat"_qs, {u"-C"_qs, image(), u"4096"_qs}) == 0
+            && run(u"mcopy"_qs, {u"-i"_qs, image(), source, u"::"_qs + name}) == 0
+            && run(u"mattrib"_qs, QStringList{u"-i"_qs, image()} + attributes + QStringList{u"::"_qs + name}) == 0;
+    }
+
+    // Mounts with fusefat's options: "ro" or "rw+".
+    bool mount(const QString &options)
+    {
+        QDir().mkpath(mountPoint());
+        m_mounted = run(u"fusefat"_qs, {u"-o"_qs, options, image(), mountPoint()}) == 0;
+        return m_mounted;
+    }
+
+    bool unmount()
+    {
+        if (m_mounted && run(u"fusermount"_qs, {u"-u"_qs, mountPoint()}) == 0)
+            m_mounted = false;
+        return !m_mounted;
+    }
+
+    QByteArray rootListing() const
+    {
+        QByteArray listing;
+        run(u"mdir"_qs, {u"-a"_qs, u"-i"_qs, image(), u"::"_qs}, &listing);
+        return listing;
+    }
+
+    ~FatImage() { unmount(); }
+
+    QString image() const { return m_dir.filePath(u"volume.img"_qs); }
+    QString mountPoint() const { return m_dir.filePath(u"mnt"_qs); }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
