@@ -1,7 +1,177 @@
 #include "Form1.h"
 
-Form1::Form1(QWidget *parent) : QWidget(parent)
+#include "platform/DriveListBox.h"
+#include "platform/Runtime.h"
+#include "scan/AutorunFile.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace {
+
+// The size of the window's client area, in pixels at 96 dpi.
+constexpr QSize kClientSize(566, 361);
+constexpr int kTimerInterval = 200; // ms
+
+enum class Weight { Regular = QFont::Normal, Bold = QFont::Bold };
+
+// A named face with installed look-alikes in case it is missing; size and weight are kept.
+QFont fontOf(const QStringList &families, qreal points, Weight weight = Weight::Regular)
 {
-    setWindowTitle(QStringLiteral("Orvane"));
-    setFixedSize(566, 361);
+    QFont font;
+    font.setFamilies(families);
+    font.setPointSizeF(points);
+    font.setWeight(static_cast<QFont::Weight>(weight));
+    return font;
+}
+
+const QStringList kSansSerif{u"MS Sans Serif"_qs, u"Microsoft Sans Serif"_qs, u"DejaVu Sans"_qs, u"Sans Serif"_qs};
+const QStringList kTrebuchet{u"Trebuchet MS"_qs, u"DejaVu Sans"_qs, u"Sans Serif"_qs};
+const QStringList kConsole{u"Lucida Console"_qs, u"DejaVu Sans Mono"_qs, u"Monospace"_qs};
+
+// Colours as the classic 0x00BBGGRR values.
+QColor bgr(quint32 value)
+{
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+template <typename Widget, typename... Args>
+Widget *place(QWidget *parent, const char *name, QRect geometry, Args &&...args)
+{
+    auto *widget = new Widget(std::forward<Args>(args)..., parent);
+    widget->setObjectName(QLatin1StringView(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+void fill(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(role == QPalette::Window);
+}
+
+} // namespace
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint)
+{
+    setObjectName(u"Form1"_qs);
+    setWindowTitle(u"Orvane"_qs);
+    QIcon icon;
+    icon.addFile(u":/icons/orvane-16.png"_qs);
+    icon.addFile(u":/icons/orvane-32.png"_qs);
+    setWindowIcon(icon);
+    setFont(fontOf(kSansSerif, 8.25));
+    setFixedSize(kClientSize);
+
+    // The banner: company, product and version on white, under a grey band.
+    Picture1 = place<QFrame>(this, "Picture1", {0, 0, 569, 97});
+    Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Picture1->setLineWidth(2);
+    Picture1->setFocusPolicy(Qt::StrongFocus);
+    Picture1->setAccessibleName(u"Picture1"_qs);
+    fill(Picture1, QPalette::Window, bgr(0x00FFFFFF));
+    const QPoint inside = Picture1->contentsRect().topLeft();
+    Label1 = place<QLabel>(Picture1, "Label1", QRect(inside, QSize(569, 49)), QString());
+    Label1->setAccessibleName(u"Label1"_qs);
+    fill(Label1, QPalette::Window, bgr(0x00E0E0E0));
+    Label2 = place<QLabel>(Picture1, "Label2", QRect(inside + QPoint(8, 32), QSize(129, 17)),
+                           u"Pellium Corporation"_qs);
+    Label2->setFont(fontOf(kTrebuchet, 9.75));
+    fill(Label2, QPalette::WindowText, bgr(0x00404040));
+    Label3 = place<QLabel>(Picture1, "Label3", QRect(inside + QPoint(8, 56), QSize(193, 41)), u"Orvane"_qs);
+    Label3->setFont(fontOf(kTrebuchet, 15.75));
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label4 = place<QLabel>(Picture1, "Label4", QRect(inside + QPoint(528, 72), QSize(89, 17)), u"V1.0"_qs);
+    Label4->setFont(fontOf(kTrebuchet, 9.75));
+
+    Frame1 = place<QGroupBox>(this, "Frame1", {8, 104, 273, 81}, u"Removeable Disk"_qs);
+    Drive1 = place<platform::DriveListBox>(Frame1, "Drive1", {32, 32, 201, 21});
+
+    Frame2 = place<QGroupBox>(this, "Frame2", {8, 192, 273, 89}, u"Options"_qs);
+    Check1 = place<QCheckBox>(Frame2, "Check1", {16, 24, 153, 25}, u"Show contents"_qs);
+    Check1->setChecked(true);
+    Command4 = place<QPushButton>(Frame2, "Command4", {8, 56, 89, 25}, u"About"_qs);
+    Command5 = place<QPushButton>(Frame2, "Command5", {104, 56, 161, 25}, u"Search Viruses"_qs);
+    Command5->setFont(fontOf(kSansSerif, 8.25, Weight::Bold));
+    Timer1 = new QTimer(Frame2);
+    Timer1->setObjectName(u"Timer1"_qs);
+    Timer1->setInterval(kTimerInterval);
+    Timer1->setTimerType(Qt::PreciseTimer); // the stages are promised at 0.2, 1.0 and 2.0 s
+
+    Frame4 = place<QGroupBox>(this, "Frame4", {8, 288, 273, 65}, QString());
+    Frame4->setAccessibleName(u"Frame4"_qs);
+    XP_ProgressBar1 = place<QProgressBar>(Frame4, "XP_ProgressBar1", {8, 16, 257, 17});
+    XP_ProgressBar1->setRange(0, 100);
+    XP_ProgressBar1->setValue(0);
+    XP_ProgressBar1->setTextVisible(true);
+    XP_ProgressBar1->setAccessibleName(u"XP_ProgressBar1"_qs);
+    fill(XP_ProgressBar1, QPalette::Highlight, bgr(0x0000C000));
+    Label5 = place<QLabel>(Frame4, "Label5", {8, 40, 137, 17}, u"Done"_qs);
+
+    Frame3 = place<QGroupBox>(this, "Frame3", {288, 104, 273, 193}, u"Contents"_qs);
+    Text1 = place<QPlainTextEdit>(Frame3, "Text1", {16, 24, 241, 153});
+    Text1->setFont(fontOf(kConsole, 9.75));
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setTabChangesFocus(true);
+    Text1->setAccessibleName(u"Text1"_qs);
+
+    Command2 = place<QPushButton>(this, "Command2", {400, 304, 81, 25}, u"Delete"_qs);
+    Command2->setFont(fontOf(kSansSerif, 8.25, Weight::Bold));
+    Command1 = place<QPushButton>(this, "Command1", {488, 304, 73, 25}, u"Quit"_qs);
+
+    // Keyboard order; the banner takes the focus first.
+    const QList<QWidget *> tabOrder{Picture1, Drive1, Command1, Command2, Text1, Check1, Command4, Command5};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    Picture1->setFocus();
+
+    m_controls = std::make_unique<platform::WidgetControls>(
+        platform::ControlWidgets{this, Drive1, Label5, XP_ProgressBar1, Check1, Text1, Timer1, &r});
+
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+
+    platform::centreOnScreen(*this);
+}
+
+void Form1::Command1_Click()
+{
+    Timer1->stop();
+    platform::endProgram();
+}
+
+void Form1::Command2_Click()
+{
+    scan::DeleteCommand(*m_controls, platform::localFileFunctions());
+}
+
+void Form1::Command4_Click()
+{
+    m_controls->messageBox(u"Orvane 1.00 was written by Pellium Corporation."_qs, platform::MessageStyle::Information,
+                           u"About orvane."_qs);
+}
+
+void Form1::Command5_Click()
+{
+    scan::SearchCommand(*m_controls);
+}
+
+void Form1::Timer1_Timer()
+{
+    scan::TickSequence(TickCount, *m_controls, platform::localFileFunctions());
 }

@@ -109,7 +109,7 @@ void TstStagedScan::wholeScan()
     if (volume == Volume::Vanished)
         disk.reset();
 
-    scan::TickCount tickCount = 0;
+    scan::TickCounter tickCount = 0;
     scan::SearchCommand(controls);
     QVERIFY(controls.timerEnabled);
     for (int tick = 1; tick <= 9; ++tick) {
@@ -190,7 +190,7 @@ void TstStagedScan::failingActionIsAbandonedAlone()
     if (failing == u"box")
         progressSeen = progressAtCheck; // no box opens to look from
 
-    scan::TickCount tickCount = 0;
+    scan::TickCounter tickCount = 0;
     for (int tick = 1; tick <= 10; ++tick)
         scan::TickSequence(tickCount, controls, platform::localFileFunctions());
 
@@ -211,10 +211,10 @@ void TstStagedScan::ticksDuringTheVerdictOnlyCount()
     TempVolume disk;
     FakeControls controls;
     controls.drive = disk.root();
-    scan::TickCount tickCount = 9;
+    scan::TickCounter tickCount = 9;
     const qsizetype ticksWhileOpen = 40'000; // past what 16 bits hold
     qsizetype callsBefore = -1;
-    scan::TickCount highest = 0;
+    scan::TickCounter highest = 0;
     controls.whileBoxOpen = [&] {
         callsBefore = controls.calls.size();
         for (qsizetype i = 0; i < ticksWhileOpen; ++i)
@@ -233,7 +233,7 @@ void TstStagedScan::ticksDuringTheVerdictOnlyCount()
 void TstStagedScan::searchDuringAScanDoesNotRestartIt()
 {
     FakeControls controls;
-    scan::TickCount tickCount = 3;
+    scan::TickCounter tickCount = 3;
     scan::SearchCommand(controls);
     QCOMPARE(controls.calls, QStringList{u"timer:1"_qs});
     QCOMPARE(tickCount, 3);
@@ -245,7 +245,7 @@ void TstStagedScan::twoScansInARow()
     TempVolume disk;
     FakeControls controls;
     controls.drive = disk.root();
-    scan::TickCount tickCount = 0;
+    scan::TickCounter tickCount = 0;
     QList<QStringList> runs;
     for (int run = 0; run < 2; ++run) {
         controls.calls.clear();
@@ -265,7 +265,7 @@ void TstStagedScan::verdictConcernsTheDriveSelectedAtTheCheck()
     infected.write(u"autorun.inf"_qs, kText);
     FakeControls controls;
     controls.drive = clean.root();
-    scan::TickCount tickCount = 0;
+    scan::TickCounter tickCount = 0;
     for (int tick = 1; tick <= 9; ++tick)
         scan::TickSequence(tickCount, controls, platform::localFileFunctions());
     controls.drive = infected.root();
@@ -279,7 +279,7 @@ void TstStagedScan::contentsAreNeverStale()
     TempVolume clean, infected;
     infected.write(u"autorun.inf"_qs, kText);
     FakeControls controls;
-    scan::TickCount tickCount = 0;
+    scan::TickCounter tickCount = 0;
     const auto scanOf = [&](const TempVolume &disk) {
         controls.drive = disk.root();
         for (int tick = 1; tick <= 10; ++tick)

@@ -12,13 +12,13 @@ using platform::Status;
 
 namespace {
 
-enum class Stage : TickCount { Loading = 1, Searching = 5, Checking = 10 };
+enum class Stage : TickCounter { Loading = 1, Searching = 5, Checking = 10 };
 
 enum Progress : int { kProgressLoading = 10, kProgressSearching = 70, kProgressChecking = 100, kProgressRest = 0 };
 
-bool at(TickCount tickCount, Stage stage)
+bool at(TickCounter tickCount, Stage stage)
 {
-    return tickCount == static_cast<TickCount>(stage);
+    return tickCount == static_cast<TickCounter>(stage);
 }
 
 void showVerdict(Controls &controls, const Result<QString> &presence)
@@ -56,7 +56,7 @@ void SearchCommand(Controls &controls)
     controls.setTimerEnabled(true);
 }
 
-void TickSequence(TickCount &tickCount, Controls &controls, platform::FileFunctions &files)
+void TickSequence(TickCounter &tickCount, Controls &controls, platform::FileFunctions &files)
 {
     ++tickCount;
 

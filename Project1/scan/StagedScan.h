@@ -9,7 +9,7 @@ namespace scan {
 
 // The window's scan counter. Ticks that arrive while a verdict box is open keep raising it,
 // for as long as the box stays open, so it must never wrap.
-using TickCount = std::int64_t;
+using TickCounter = std::int64_t;
 
 // What "Search Viruses" does: switch Timer1 on. A scan already counting simply goes on.
 void SearchCommand(platform::Controls &controls);
@@ -18,6 +18,6 @@ void SearchCommand(platform::Controls &controls);
 // selected volume, the verdict, the contents and the return to rest. Every action stands
 // alone: one that fails is abandoned and the sequence goes on. Safe to re-enter from the
 // verdict box's event loop.
-void TickSequence(TickCount &tickCount, platform::Controls &controls, platform::FileFunctions &files);
+void TickSequence(TickCounter &tickCount, platform::Controls &controls, platform::FileFunctions &files);
 
 } // namespace scan

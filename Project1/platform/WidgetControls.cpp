@@ -1,0 +1,92 @@
+#include "WidgetControls.h"
+
+#include "DriveListBox.h"
+#include "MessageBox.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTimer>
+
+namespace platform {
+
+namespace {
+// A widget already gone (the window closing mid-scan) fails the operation instead of
+// crashing it.
+template <typename Widget, typename Action>
+Status onWidget(const QPointer<Widget> &widget, Action action)
+{
+    if (!widget)
+        return Status::ControlFailed;
+    action(*widget);
+    return Status::Ok;
+}
+} // namespace
+
+Status WidgetControls::setStatusCaption(const QString &text)
+{
+    return onWidget(m_w.status, [&](QLabel &label) { label.setText(text); });
+}
+
+Status WidgetControls::setTimerEnabled(bool enabled)
+{
+    return onWidget(m_w.timer, [&](QTimer &timer) {
+        if (!enabled)
+            timer.stop();
+        else if (!timer.isActive()) // a running scan keeps its rhythm
+            timer.start();
+    });
+}
+
+Result<CheckValue> WidgetControls::checkValue()
+{
+    if (!m_w.check)
+        return Result<CheckValue>::failure(Status::ControlFailed);
+    switch (m_w.check->checkState()) {
+    case Qt::Checked:
+        return {CheckValue::Ticked};
+    case Qt::PartiallyChecked:
+        return {CheckValue::Greyed};
+    case Qt::Unchecked:
+        break;
+    }
+    return {CheckValue::Unticked};
+}
+
+Status WidgetControls::setContentsText(const QString &text)
+{
+    return onWidget(m_w.contents, [&](QPlainTextEdit &edit) { edit.setPlainText(text); });
+}
+
+Result<QString> WidgetControls::driveSpecification()
+{
+    if (!m_w.drive)
+        return Result<QString>::failure(Status::ControlFailed);
+    return m_w.drive->drive();
+}
+
+Status WidgetControls::setProgressValue(int percent)
+{
+    return onWidget(m_w.progress, [&](QProgressBar &bar) { bar.setValue(percent); });
+}
+
+Status WidgetControls::messageBox(const QString &text, MessageStyle style, const QString &title)
+{
+    showMessageBox(m_w.form, text, style, title);
+    return Status::Ok;
+}
+
+Status WidgetControls::loadIntoR(const QString &path)
+{
+    return m_w.r ? m_w.r->loadFile(path) : Status::ControlFailed;
+}
+
+Result<QString> WidgetControls::rText()
+{
+    if (!m_w.r)
+        return Result<QString>::failure(Status::ControlFailed);
+    return {m_w.r->text()};
+}
+
+} // namespace platform

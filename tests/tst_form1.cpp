@@ -1,0 +1,234 @@
+#include "FatImage.h"
+#include "ModalWatcher.h"
+#include "TempVolume.h"
+
+#include "Form1.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString kFoundBox = u"Information|An autorun file was founded, see its contents.|1"_qs;
+
+template <typename T = QWidget>
+T *control(const Form1 &window, const char *name)
+{
+    return window.findChild<T *>(QLatin1StringView(name));
+}
+
+// Points Drive1 at a temporary directory standing for a volume.
+void selectVolume(const Form1 &window, const TempVolume &volume)
+{
+    auto *drive = control<QComboBox>(window, "Drive1");
+    drive->addItem(u"TEST ("_qs + volume.root() + u')', volume.root());
+    drive->setCurrentIndex(drive->count() - 1);
+}
+
+} // namespace
+
+class TstForm1 : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void designState_data();
+    void designState();
+    void keyboardOrder();
+    void scanEndToEnd();
+    void aboutDoesNotStopTheScan();
+    void deleteRemovesTheFile();
+    void quitEndsAtOnce_data();
+    void quitEndsAtOnce();
+    void followsMountedVolumes();
+};
+
+void TstForm1::designState_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QVariant>("expected");
+
+    const auto row = [](const char *object, const char *property, const QVariant &expected) {
+        QTest::addRow("%s.%s", object, property) << QString::fromLatin1(object) << QByteArray(property) << expected;
+    };
+    row("Form1", "windowTitle", u"Orvane"_qs);
+    row("Form1", "minimumSize", QSize(566, 361));
+    row("Form1", "maximumSize", QSize(566, 361));
+    row("Label5", "text", u"Done"_qs);
+    row("Check1", "checked", true);
+    row("Text1", "plainText", QString());
+    row("Timer1", "active", false);
+    row("Timer1", "interval", 200);
+    row("XP_ProgressBar1", "value", 0);
+    row("XP_ProgressBar1", "maximum", 100);
+    row("XP_ProgressBar1", "textVisible", true);
+    row("Label2", "text", u"Pellium Corporation"_qs);
+    row("Label3", "text", u"Orvane"_qs);
+    row("Label4", "text", u"V1.0"_qs);
+    row("Frame1", "title", u"Removeable Disk"_qs);
+    row("Frame2", "title", u"Options"_qs);
+    row("Frame3", "title", u"Contents"_qs);
+    row("Frame4", "title", QString());
+    row("Check1", "text", u"Show contents"_qs);
+    row("Command1", "text", u"Quit"_qs);
+    row("Command2", "text", u"Delete"_qs);
+    row("Command4", "text", u"About"_qs);
+    row("Command5", "text", u"Search Viruses"_qs);
+    for (const char *button : {"Command1", "Command2", "Command4", "Command5"}) {
+        row(button, "default", false); // neither Enter nor Esc presses a button
+        row(button, "autoDefault", false);
+    }
+    row("Picture1", "accessibleName", u"Picture1"_qs);
+    row("Text1", "accessibleName", u"Text1"_qs);
+    row("XP_ProgressBar1", "accessibleName", u"XP_ProgressBar1"_qs);
+}
+
+void TstForm1::designState()
+{
+    QFETCH(QString, object);
+    QFETCH(QByteArray, property);
+    QFETCH(QVariant, expected);
+
+    Form1 window;
+    QObject *target = object == u"Form1" ? static_cast<QObject *>(&window) : window.findChild<QObject *>(object);
+    QVERIFY2(target, qPrintable(object));
+    QCOMPARE(target->property(property.constData()), expected);
+    QVERIFY(!window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(!window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    QCOMPARE(window.tickCount(), 0);
+}
+
+void TstForm1::keyboardOrder()
+{
+    Form1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QStringList order{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 8; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.append(QApplication::focusWidget()->objectName());
+    }
+    QCOMPARE(order, (QStringList{u"Picture1"_qs, u"Drive1"_qs, u"Command1"_qs, u"Command2"_qs, u"Text1"_qs,
+                                 u"Check1"_qs, u"Command4"_qs, u"Command5"_qs, u"Picture1"_qs}));
+}
+
+void TstForm1::scanEndToEnd()
+{
+    TempVolume volume;
+    volume.write(u"Autorun.inf"_qs, "[autorun]\r\nopen=x.exe\r\n");
+    Form1 window;
+    window.show();
+    selectVolume(window, volume);
+
+    QStringList stages;
+    auto *status = control<QLabel>(window, "Label5");
+    connect(control<QProgressBar>(window, "XP_ProgressBar1"), &QProgressBar::valueChanged, this,
+            [&](int value) { stages.append(QString::number(value) + u' ' + status->text()); });
+    ModalWatcher boxes;
+
+    QTest::mouseClick(control(window, "Command5"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen, QStringList{kFoundBox}, 10'000);
+    QTRY_VERIFY(!control<QTimer>(window, "Timer1")->isActive());
+
+    QCOMPARE(stages, (QStringList{u"10 Loading orvane..."_qs, u"70 Searching .inf..."_qs, u"100 Loading..."_qs,
+                                  u"0 Loading..."_qs}));
+    QCOMPARE(status->text(), u"Done"_qs);
+    QCOMPARE(control<QPlainTextEdit>(window, "Text1")->toPlainText(), u"[autorun]\nopen=x.exe\n"_qs);
+    QCOMPARE(window.tickCount(), 0);
+}
+
+void TstForm1::aboutDoesNotStopTheScan()
+{
+    TempVolume volume;
+    Form1 window;
+    window.show();
+    selectVolume(window, volume);
+    ModalWatcher boxes;
+
+    QTest::mouseClick(control(window, "Command5"), Qt::LeftButton);
+    QTest::mouseClick(control(window, "Command4"), Qt::LeftButton);
+    QVERIFY(control<QTimer>(window, "Timer1")->isActive());
+    QCOMPARE(boxes.seen.value(0), u"About orvane.|Orvane 1.00 was written by Pellium Corporation.|1"_qs);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 2, 10'000); // the scan went on to its verdict
+}
+
+void TstForm1::deleteRemovesTheFile()
+{
+    TempVolume volume;
+    volume.write(u"AUTORUN.INF"_qs, "x", 0444);
+    Form1 window;
+    selectVolume(window, volume);
+    control<QPlainTextEdit>(window, "Text1")->setPlainText(u"kept"_qs);
+    ModalWatcher boxes;
+
+    QTest::mouseClick(control(window, "Command2"), Qt::LeftButton);
+    QVERIFY(!volume.exists(u"AUTORUN.INF"_qs));
+    QCOMPARE(boxes.seen, QStringList{});
+    QCOMPARE(control<QPlainTextEdit>(window, "Text1")->toPlainText(), u"kept"_qs);
+}
+
+void TstForm1::quitEndsAtOnce_data()
+{
+    QTest::addColumn<bool>("withBoxOpen");
+    QTest::newRow("during the stages") << false;
+    QTest::newRow("with the verdict box open") << true;
+}
+
+void TstForm1::quitEndsAtOnce()
+{
+    QFETCH(bool, withBoxOpen);
+
+    TempVolume volume;
+    volume.write(u"autorun.inf"_qs, "x");
+    Form1 window;
+    window.show();
+    selectVolume(window, volume);
+    auto *quit = control<QPushButton>(window, "Command1");
+    ModalWatcher boxes([&](QMessageBox &) { quit->click(); });
+
+    // The application's own loop, as the program runs it.
+    QTimer::singleShot(0, &window, [&] {
+        QTest::mouseClick(control(window, "Command5"), Qt::LeftButton);
+        if (!withBoxOpen)
+            QTimer::singleShot(600, quit, [&] { QTest::mouseClick(quit, Qt::LeftButton); });
+    });
+    QTimer hang;
+    hang.callOnTimeout(&window, [] { QCoreApplication::exit(1); }); // a hang fails instead of blocking
+    hang.start(20'000);
+    QCOMPARE(QApplication::exec(), 0);
+
+    QCOMPARE(boxes.seen, withBoxOpen ? QStringList{kFoundBox} : QStringList{});
+    QVERIFY(!window.isVisible());
+    QVERIFY(!control<QTimer>(window, "Timer1")->isActive());
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+}
+
+void TstForm1::followsMountedVolumes()
+{
+    if (const QString reason = FatImage::unavailableReason(); !reason.isEmpty())
+        QSKIP(qPrintable(u"No volume can be mounted here: "_qs + reason));
+    Form1 window;
+    auto *drive = control<QComboBox>(window, "Drive1");
+    const QString before = drive->currentData().toString();
+
+    FatImage fat;
+    QVERIFY(fat.create(u"README.TXT"_qs, "x", {}));
+    QVERIFY(fat.mount(u"ro"_qs));
+    QTRY_VERIFY(drive->findData(fat.mountPoint()) >= 0);
+    QCOMPARE(drive->currentData().toString(), before); // the selection stays where it was
+
+    drive->setCurrentIndex(drive->findData(fat.mountPoint()));
+    QVERIFY(fat.unmount());
+    QTRY_COMPARE(drive->findData(fat.mountPoint()), -1);
+    QVERIFY(drive->currentIndex() >= 0 || drive->count() == 0);
+}
+
+QTEST_MAIN(TstForm1)
+#include "tst_form1.moc"
