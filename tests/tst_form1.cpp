@@ -5,6 +5,7 @@
 #include "Form1.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -47,6 +48,7 @@ private Q_SLOTS:
     void quitEndsAtOnce_data();
     void quitEndsAtOnce();
     void followsMountedVolumes();
+    void assistiveToolPicksAVolume();
 };
 
 void TstForm1::designState_data()
@@ -228,6 +230,20 @@ void TstForm1::followsMountedVolumes()
     QVERIFY(fat.unmount());
     QTRY_COMPARE(drive->findData(fat.mountPoint()), -1);
     QVERIFY(drive->currentIndex() >= 0 || drive->count() == 0);
+}
+
+void TstForm1::assistiveToolPicksAVolume()
+{
+    TempVolume first, second;
+    Form1 window;
+    selectVolume(window, first);
+    selectVolume(window, second);
+    auto *drive = control<QComboBox>(window, "Drive1");
+    const int wanted = drive->findData(first.root());
+
+    // What a screen reader's "select" does to an entry of the closed list.
+    drive->view()->selectionModel()->select(drive->model()->index(wanted, 0), QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(drive->currentIndex(), wanted);
 }
 
 QTEST_MAIN(TstForm1)

@@ -2,6 +2,8 @@
 
 #include "VolumeList.h"
 
+#include <QAbstractItemView>
+#include <QItemSelectionModel>
 #include <QSocketNotifier>
 
 #include <fcntl.h>
@@ -12,6 +14,14 @@ namespace platform {
 DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
 {
     refresh();
+    // An assistive tool chooses an entry by selecting it in the closed list; take that as
+    // the user's choice. While the list is open, hovering selects too, and only a click
+    // or Enter decides.
+    connect(view()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection &selected) {
+                if (!view()->isVisible() && !selected.indexes().isEmpty())
+                    setCurrentIndex(selected.indexes().constFirst().row());
+            });
     // The mount table signals a change as an exceptional condition on its descriptor.
     m_mountTable = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
     if (m_mountTable >= 0) {
