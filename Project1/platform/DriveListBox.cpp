@@ -6,7 +6,11 @@
 #include <QItemSelectionModel>
 #include <QSocketNotifier>
 
+#include <QFile>
+
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace platform {
@@ -31,11 +35,31 @@ DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
     }
 }
 
+namespace {
+// The role that keeps the "major:minor" of the file system mounted at an entry's root.
+constexpr int kDeviceRole = Qt::UserRole + 1;
+
+// Whether `root` is still the root of the file system `device` names: once a volume is
+// unmounted, its mount point is a plain directory of another file system.
+bool stillMounted(const QString &root, const QByteArray &device)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(root).constData(), &info) != 0)
+        return false;
+    const QList<QByteArray> numbers = device.split(':');
+    return numbers.size() == 2 && major(info.st_dev) == numbers[0].toUInt() && minor(info.st_dev) == numbers[1].toUInt();
+}
+} // namespace
+
 Result<QString> DriveListBox::drive() const
 {
     if (currentIndex() < 0)
         return Result<QString>::failure(Status::ControlFailed);
-    return {currentData().toString()};
+    const QString root = currentData().toString();
+    const QByteArray device = currentData(kDeviceRole).toByteArray();
+    if (!device.isEmpty() && !stillMounted(root, device))
+        return Result<QString>::failure(Status::VolumeUnavailable);
+    return {root};
 }
 
 void DriveListBox::refresh()
@@ -44,10 +68,17 @@ void DriveListBox::refresh()
     const QList<Volume> volumes = mountedVolumes();
     QSignalBlocker quiet(this);
     clear();
-    for (const Volume &v : volumes)
+    for (const Volume &v : volumes) {
         addItem(v.entryText, v.specification);
+        setItemData(count() - 1, v.device, kDeviceRole);
+    }
+    // A volume that went away leaves no selection rather than quietly another volume;
+    // with nothing selected, the head of the list (the newest removable volume) is taken.
     const int kept = findData(selected);
-    setCurrentIndex(kept >= 0 ? kept : (count() > 0 ? 0 : -1));
+    if (kept >= 0 || selected.isEmpty())
+        setCurrentIndex(kept >= 0 ? kept : (count() > 0 ? 0 : -1));
+    else
+        setCurrentIndex(-1);
 }
 
 } // namespace platform

@@ -130,7 +130,7 @@ QList<Volume> volumesFrom(const QList<MountEntry> &mounts,
         const QString label = labelOf(m);
         const Volume v{m.mountPoint,
                        label.isEmpty() ? m.mountPoint : label + QStringLiteral(" (") + m.mountPoint + u')',
-                       isRemovable(m), m.mountOrder};
+                       isRemovable(m), m.mountOrder, m.device};
         (v.removable ? removable : fixed).append(v);
     }
     std::stable_sort(removable.begin(), removable.end(),

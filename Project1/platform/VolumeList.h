@@ -14,6 +14,7 @@ struct Volume {
     QString entryText;     // what the list shows: "LABEL (/media/anna/LABEL)" or the root alone
     bool removable = false;
     int mountOrder = 0;    // higher is mounted later
+    QByteArray device;     // "major:minor" of the mounted file system
 };
 
 // One line of /proc/self/mountinfo, unescaped.
