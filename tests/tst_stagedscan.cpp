@@ -33,6 +33,41 @@ public:
     }
 };
 
+// The real file functions, with the disk changing under them right after one operation.
+class ChangingDisk final : public platform::FileFunctions
+{
+public:
+    QString changeAfter; // "reset" or "lookup"
+    std::function<void()> change;
+
+    Status setAttributes(const QString &path, platform::FileAttributes attributes) override
+    {
+        const Status s = platform::localFileFunctions().setAttributes(path, attributes);
+        changeOnce(u"reset"_qs);
+        return s;
+    }
+    Status deleteFile(const QString &path) override { return platform::localFileFunctions().deleteFile(path); }
+    platform::Result<QString> lookup(const QString &path) override
+    {
+        const auto found = platform::localFileFunctions().lookup(path);
+        changeOnce(u"lookup"_qs);
+        return found;
+    }
+    platform::Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
+    {
+        return platform::localFileFunctions().readPrefix(path, limit);
+    }
+
+private:
+    void changeOnce(const QString &op)
+    {
+        if (op == changeAfter && change)
+            std::exchange(change, nullptr)();
+    }
+};
+
+enum class Change { Removed, LinkedOutside, Fifo, RootGone };
+
 // What the user sees after each of the first nine ticks.
 struct Shown {
     QString caption;
@@ -48,6 +83,7 @@ Shown shownAfterTick(int tick)
 } // namespace
 
 Q_DECLARE_METATYPE(Volume)
+Q_DECLARE_METATYPE(Change)
 
 class TstStagedScan : public QObject
 {
@@ -63,6 +99,8 @@ private Q_SLOTS:
     void twoScansInARow();
     void verdictConcernsTheDriveSelectedAtTheCheck();
     void contentsAreNeverStale();
+    void diskChangesDuringTheCheck_data();
+    void diskChangesDuringTheCheck();
 };
 
 void TstStagedScan::wholeScan_data()
@@ -289,6 +327,57 @@ void TstStagedScan::contentsAreNeverStale()
     QCOMPARE(controls.contents, kShown);
     scanOf(clean);
     QCOMPARE(controls.contents, QString());
+}
+
+void TstStagedScan::diskChangesDuringTheCheck_data()
+{
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<QString>("verdict");
+
+    QTest::newRow("file removed after the reset") << u"reset"_qs << Change::Removed << kClean;
+    QTest::newRow("file removed before the load") << u"lookup"_qs << Change::Removed << kFound;
+    QTest::newRow("file replaced by a link before the load") << u"lookup"_qs << Change::LinkedOutside << kFound;
+    QTest::newRow("file replaced by a FIFO before the load") << u"lookup"_qs << Change::Fifo << kFound;
+    QTest::newRow("volume gone after the reset") << u"reset"_qs << Change::RootGone << kUnchecked;
+}
+
+void TstStagedScan::diskChangesDuringTheCheck()
+{
+    QFETCH(QString, after);
+    QFETCH(Change, change);
+    QFETCH(QString, verdict);
+
+    auto disk = std::make_unique<TempVolume>();
+    disk->write(u"autorun.inf"_qs, kText);
+    QTemporaryDir outside;
+    const QString target = outsideFile(outside, "secret");
+    const QByteArray entry = QFile::encodeName(disk->path(u"autorun.inf"_qs));
+
+    ChangingDisk files;
+    files.changeAfter = after;
+    files.change = [&] {
+        if (change == Change::RootGone) {
+            disk.reset();
+            return;
+        }
+        QCOMPARE(::unlink(entry.constData()), 0);
+        if (change == Change::LinkedOutside)
+            QCOMPARE(::symlink(QFile::encodeName(target).constData(), entry.constData()), 0);
+        if (change == Change::Fifo)
+            QCOMPARE(::mkfifo(entry.constData(), 0644), 0);
+    };
+    FakeControls controls(files);
+    controls.drive = disk->root();
+    scan::TickCounter tickCount = 9;
+    scan::TickSequence(tickCount, controls, files);
+
+    QCOMPARE(controls.boxes, QStringList{verdict});
+    QCOMPARE(controls.contents, QString()); // nothing of another file, nothing stale
+    QCOMPARE(controls.caption, u"Done"_qs);
+    QFile secret(target);
+    QVERIFY(secret.open(QIODevice::ReadOnly));
+    QCOMPARE(secret.readAll(), QByteArray("secret"));
 }
 
 QTEST_GUILESS_MAIN(TstStagedScan)

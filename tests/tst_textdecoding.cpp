@@ -43,6 +43,9 @@ void TstTextDecoding::decodes_data()
         << QByteArray("\xC3\xA9\xE2\x82") << false << u"Ã©â\u201A"_qs;
     QTest::newRow("UTF-16 surrogate pair cut by the read limit")
         << QByteArray("\xFF\xFEx\0\x3D\xD8", 6) << true << u"x"_qs;
+    QTest::newRow("UTF-16 lone surrogates shown as replacement") // found by fuzzing
+        << QByteArray("\xFE\xFF\x5B\x2A\x00\x3D\xD8\xFF\xFF\xFF\xDC\x00\x00\x41", 14) << true
+        << u"\u5B2A=\uFFFD\uFFFF\uFFFDA"_qs;
     QTest::newRow("empty file") << QByteArray() << false << QString();
 }
 

@@ -78,7 +78,7 @@ QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
     return decoder.decode(bytes);
 }
 
-// Control characters made visible; line ends unified; tabs kept.
+// Control characters made visible; line ends unified; tabs kept; broken pairs replaced.
 QString makeShowable(const QString &raw)
 {
     QString text;
@@ -95,7 +95,12 @@ QString makeShowable(const QString &raw)
             text += QChar(char16_t(0x2400 + c)); // U+2400.. control pictures
         } else if (c == 0x7F) {
             text += QChar(char16_t(0x2421));
-        } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029) {
+        } else if (QChar::isHighSurrogate(c) && i + 1 < raw.size() && raw.at(i + 1).isLowSurrogate()) {
+            text += QChar(c);
+            text += raw.at(++i);
+        } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029 || QChar::isSurrogate(c)) {
+            // C1 controls, line separators the pane would act on, and halves of a
+            // surrogate pair that UTF-16 files may hold alone.
             text += QChar(QChar::ReplacementCharacter);
         } else {
             text += QChar(c);
