@@ -5,6 +5,7 @@
 #include "scan/AutorunFile.h"
 
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -21,11 +22,22 @@ constexpr int kTimerInterval = 200; // ms
 
 enum class Weight { Regular = QFont::Normal, Bold = QFont::Bold };
 
-// A named face with installed look-alikes in case it is missing; size and weight are kept.
+// The first of `families` that is installed: naming only an installed face spares the font
+// matcher a search for every missing one.
+QString installedFamily(const QStringList &families)
+{
+    static const QStringList installed = QFontDatabase::families();
+    const auto found = std::find_if(families.begin(), families.end(),
+                                    [](const QString &family) { return installed.contains(family); });
+    return found != families.end() ? *found : QString();
+}
+
+// A named face, or its first installed look-alike; size and weight are kept.
 QFont fontOf(const QStringList &families, qreal points, Weight weight = Weight::Regular)
 {
     QFont font;
-    font.setFamilies(families);
+    if (const QString family = installedFamily(families); !family.isEmpty())
+        font.setFamily(family);
     font.setPointSizeF(points);
     font.setWeight(static_cast<QFont::Weight>(weight));
     return font;

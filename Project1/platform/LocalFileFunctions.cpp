@@ -239,10 +239,18 @@ public:
             return Result<QByteArray>::failure(fileFd.status);
         const Fd file(fileFd.value);
 
-        // The size the directory gave may already be stale; the limit alone bounds the read.
-        QByteArray bytes(limit, Qt::Uninitialized);
+        // Sized for the file as it stands, plus one byte to see it end; grown should it be
+        // longer by now, never past the limit.
+        struct stat opened {};
+        const qsizetype expected = ::fstat(file.get(), &opened) == 0 ? qsizetype(qMax<off_t>(opened.st_size, 0)) : 0;
+        QByteArray bytes(qMin(limit, expected + 1), Qt::Uninitialized);
         qsizetype filled = 0;
-        while (filled < bytes.size()) {
+        for (;;) {
+            if (filled == bytes.size()) {
+                if (bytes.size() == limit)
+                    break;
+                bytes.resize(qMin(limit, bytes.size() * 2));
+            }
             const ssize_t n = ::read(file.get(), bytes.data() + filled, size_t(bytes.size() - filled));
             if (n < 0 && errno == EINTR)
                 continue;

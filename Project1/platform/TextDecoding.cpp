@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 
 namespace platform {
@@ -79,8 +80,19 @@ QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
 }
 
 // Control characters made visible; line ends unified; tabs kept; broken pairs replaced.
+bool needsNoChange(const QString &raw)
+{
+    return std::all_of(raw.cbegin(), raw.cend(), [](QChar ch) {
+        const char16_t c = ch.unicode();
+        return (c >= 0x20 && c < 0x7F) || c == u'\n' || c == u'\t' || (c >= 0xA0 && c < 0x2028)
+            || (c > 0x2029 && c < 0xD800) || c >= 0xE000;
+    });
+}
+
 QString makeShowable(const QString &raw)
 {
+    if (needsNoChange(raw))
+        return raw; // the usual case: a plain text file with Unix line ends
     QString text;
     text.reserve(raw.size());
     for (qsizetype i = 0; i < raw.size(); ++i) {
