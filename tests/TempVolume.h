@@ -8,48 +8,69 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// A temporary directory standing for a volume's root, with helpers to lay out entries.
+inline const QByteArray kAutorunText = "[autorun]\r\nopen=evil.exe\r\n";
+inline const QString kAutorunShown = QStringLiteral("[autorun]\nopen=evil.exe\n");
+
+// A temporary directory standing for a volume's root, laid out from short descriptions:
+// "NAME" a file holding kAutorunText, "ro:NAME" the same read-only, "dir:NAME" a
+// directory, "fifo:NAME" a FIFO, "link:NAME" a link to outside() holding "outside".
 class TempVolume
 {
 public:
+    explicit TempVolume(const QStringList &entries = {})
+    {
+        QFile target(outside());
+        if (target.open(QIODevice::WriteOnly))
+            target.write("outside");
+        target.close();
+        ::chmod(QFile::encodeName(outside()).constData(), 0444);
+        for (const QString &entry : entries)
+            lay(entry);
+    }
+
     QString root() const { return m_dir.path(); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString outside() const { return m_outside.filePath(QStringLiteral("target")); }
 
+    void lay(const QString &entry) const
+    {
+        const QString kind = entry.section(u':', 0, 0);
+        const QString name = entry.section(u':', -1);
+        const QByteArray at = QFile::encodeName(path(name));
+        QDir(root()).mkpath(QFileInfo(path(name)).path());
+        if (kind == u"dir")
+            QVERIFY(QDir(root()).mkdir(name));
+        else if (kind == u"fifo")
+            QCOMPARE(::mkfifo(at.constData(), 0644), 0);
+        else if (kind == u"link")
+            QCOMPARE(::symlink(QFile::encodeName(outside()).constData(), at.constData()), 0);
+        else
+            write(name, kAutorunText, kind == u"ro" ? 0444 : 0644);
+    }
     void write(const QString &name, const QByteArray &bytes, mode_t mode = 0644) const
     {
         QFile f(path(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        QCOMPARE(f.write(bytes), bytes.size());
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
         f.close();
         QCOMPARE(::chmod(QFile::encodeName(path(name)).constData(), mode), 0);
-    }
-    QByteArray read(const QString &name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     bool exists(const QString &name) const
     {
         struct stat st {};
         return ::lstat(QFile::encodeName(path(name)).constData(), &st) == 0;
     }
-    mode_t mode(const QString &name) const
+    QStringList entries() const
     {
-        struct stat st {};
-        ::lstat(QFile::encodeName(path(name)).constData(), &st);
-        return st.st_mode & 07777;
+        return QDir(root()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    }
+    // Whether the file outside the volume is as it was made.
+    bool outsideUntouched() const
+    {
+        QFile f(outside());
+        return f.open(QIODevice::ReadOnly) && f.readAll() == "outside" && !(QFileInfo(f).permissions() & QFile::WriteOwner);
     }
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_outside;
 };
-
-// Where one volume's entry points outside it: a second temporary directory.
-inline QString outsideFile(const QTemporaryDir &outside, const QByteArray &content)
-{
-    const QString target = outside.filePath(QStringLiteral("target.txt"));
-    QFile f(target);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(content);
-    return target;
-}

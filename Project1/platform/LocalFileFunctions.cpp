@@ -17,7 +17,7 @@ namespace platform {
 
 namespace {
 
-// A file descriptor closed on every path out of the function that opened it.
+// A file descriptor closed on every path out of the function that holds it.
 class Fd
 {
 public:
@@ -28,11 +28,14 @@ public:
             ::close(m_fd);
     }
     Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
+    Fd &operator=(Fd &&other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
 
     [[nodiscard]] int get() const { return m_fd; }
     [[nodiscard]] bool valid() const { return m_fd >= 0; }
-    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd = -1;
@@ -61,30 +64,6 @@ Status statusFromErrno(int error)
     }
 }
 
-struct SplitPath {
-    QByteArray directory;
-    QByteArray name;
-};
-
-SplitPath splitPath(const QString &path)
-{
-    const QByteArray encoded = QFile::encodeName(path);
-    const qsizetype slash = encoded.lastIndexOf('/');
-    if (slash < 0)
-        return {QByteArrayLiteral("."), encoded};
-    return {slash == 0 ? QByteArrayLiteral("/") : encoded.left(slash), encoded.mid(slash + 1)};
-}
-
-// The directory that holds the entry: the volume's root. Failing to open it means the
-// volume cannot be read at all, which the callers must tell apart from a missing file.
-Result<int> openDirectory(const QByteArray &directory)
-{
-    const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return Result<int>::failure(errno == EACCES ? Status::AccessDenied : Status::VolumeUnavailable);
-    return {fd};
-}
-
 struct Entry {
     QByteArray name; // as the directory spells it
     struct stat info {};
@@ -105,26 +84,22 @@ Result<Entry> findEntry(int dirFd, const QByteArray &wanted)
     }
 
     const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFd < 0)
-        return Result<Entry>::failure(Status::VolumeUnavailable);
-    DIR *dir = ::fdopendir(listFd);
+    DIR *dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
     if (!dir) {
-        ::close(listFd);
+        if (listFd >= 0)
+            ::close(listFd);
         return Result<Entry>::failure(Status::VolumeUnavailable);
     }
-
     Result<Entry> best = Result<Entry>::failure(Status::NotFound);
     errno = 0;
     while (const dirent *d = ::readdir(dir)) {
         const QByteArrayView name(d->d_name);
-        if (d->d_type == DT_DIR || name == QByteArrayView(wanted) || !entryNameMatches(name, wanted))
-            continue;
-        if (best.ok() && QByteArrayView(best.value.name) < name)
+        if (d->d_type == DT_DIR || name == QByteArrayView(wanted) || !entryNameMatches(name, wanted)
+            || (best.ok() && QByteArrayView(best.value.name) < name))
             continue;
         Entry candidate{name.toByteArray(), {}};
-        if (::fstatat(dirFd, d->d_name, &candidate.info, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(candidate.info.st_mode))
-            continue;
-        best = {candidate};
+        if (::fstatat(dirFd, d->d_name, &candidate.info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(candidate.info.st_mode))
+            best = {candidate};
         errno = 0;
     }
     const int readError = errno;
@@ -134,21 +109,42 @@ Result<Entry> findEntry(int dirFd, const QByteArray &wanted)
     return best;
 }
 
-// Opens the regular file `entry` for reading without following a link and without
-// blocking, and checks that it is still the entry that was looked up.
-Result<int> openRegular(int dirFd, const Entry &entry)
+// The directory `path` names an entry in (the volume's root), open, and that entry.
+struct Located {
+    Fd dir;
+    Entry entry;
+};
+
+// Failing to open the directory means the volume cannot be read at all, which callers
+// must tell apart from a missing entry.
+Status locate(const QString &path, Located &located)
 {
-    if (!S_ISREG(entry.info.st_mode))
-        return Result<int>::failure(Status::NotRegularFile);
-    Fd fd(::openat(dirFd, entry.name.constData(),
-                   O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!fd.valid())
-        return Result<int>::failure(statusFromErrno(errno));
+    const QByteArray encoded = QFile::encodeName(path);
+    const qsizetype slash = encoded.lastIndexOf('/');
+    const QByteArray directory = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : encoded.left(slash);
+    located.dir = Fd(::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!located.dir.valid())
+        return errno == EACCES ? Status::AccessDenied : Status::VolumeUnavailable;
+    Result<Entry> entry = findEntry(located.dir.get(), encoded.mid(slash + 1));
+    located.entry = entry.value;
+    return entry.status;
+}
+
+// Opens the regular file found for reading without following a link and without
+// blocking, and checks that it is still the entry that was looked up.
+Status openRegular(const Located &located, Fd &file)
+{
+    if (!S_ISREG(located.entry.info.st_mode))
+        return Status::NotRegularFile;
+    file = Fd(::openat(located.dir.get(), located.entry.name.constData(),
+                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.valid())
+        return statusFromErrno(errno);
     struct stat opened {};
-    if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)
-        || opened.st_dev != entry.info.st_dev || opened.st_ino != entry.info.st_ino)
-        return Result<int>::failure(Status::NotRegularFile);
-    return {fd.release()};
+    if (::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != located.entry.info.st_dev
+        || opened.st_ino != located.entry.info.st_ino)
+        return Status::NotRegularFile;
+    return Status::Ok;
 }
 
 Status clearFatAttributes(int fd)
@@ -162,106 +158,84 @@ Status clearFatAttributes(int fd)
     return Status::Ok;
 }
 
+// Reads at most `limit` bytes, sized for the file as it stands plus one byte to see it
+// end, and grown should it be longer by now.
+Result<QByteArray> readAtMost(int fd, qsizetype limit)
+{
+    struct stat opened {};
+    const qsizetype expected = ::fstat(fd, &opened) == 0 ? qsizetype(qMax<off_t>(opened.st_size, 0)) : 0;
+    QByteArray bytes(qMin(limit, expected + 1), Qt::Uninitialized);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() == limit)
+                break;
+            bytes.resize(qMin(limit, bytes.size() * 2));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Result<QByteArray>::failure(statusFromErrno(errno));
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    bytes.truncate(filled);
+    return {bytes};
+}
+
 class LocalFileFunctions final : public FileFunctions
 {
 public:
     Status setAttributes(const QString &path, FileAttributes) override
     {
-        const SplitPath split = splitPath(path);
-        const Result<int> dirFd = openDirectory(split.directory);
-        if (!dirFd.ok())
-            return dirFd.status;
-        const Fd dir(dirFd.value);
-        const Result<Entry> entry = findEntry(dir.get(), split.name);
-        if (!entry.ok())
-            return entry.status;
-        const Result<int> fileFd = openRegular(dir.get(), entry.value);
-        if (!fileFd.ok())
-            return fileFd.status;
-        const Fd file(fileFd.value);
-
+        Located located;
+        Fd file;
+        if (const Status s = locate(path, located); s != Status::Ok)
+            return s;
+        if (const Status s = openRegular(located, file); s != Status::Ok)
+            return s;
         struct statfs fs {};
         if (::fstatfs(file.get(), &fs) == 0 && fs.f_type == MSDOS_SUPER_MAGIC)
             return clearFatAttributes(file.get());
-        struct stat info {};
-        if (::fstat(file.get(), &info) != 0)
-            return statusFromErrno(errno);
-        if (info.st_mode & S_IWUSR)
-            return Status::Ok;
-        if (::fchmod(file.get(), (info.st_mode & 07777) | S_IWUSR) != 0)
+        const mode_t mode = located.entry.info.st_mode;
+        if ((mode & S_IWUSR) == 0 && ::fchmod(file.get(), (mode & 07777) | S_IWUSR) != 0)
             return statusFromErrno(errno);
         return Status::Ok;
     }
 
     Status deleteFile(const QString &path) override
     {
-        const SplitPath split = splitPath(path);
-        const Result<int> dirFd = openDirectory(split.directory);
-        if (!dirFd.ok())
-            return dirFd.status;
-        const Fd dir(dirFd.value);
-        const Result<Entry> entry = findEntry(dir.get(), split.name);
-        if (!entry.ok())
-            return entry.status;
+        Located located;
+        if (const Status s = locate(path, located); s != Status::Ok)
+            return s;
         // No AT_REMOVEDIR: should the entry have become a directory meanwhile, it stays.
-        if (::unlinkat(dir.get(), entry.value.name.constData(), 0) != 0)
+        if (::unlinkat(located.dir.get(), located.entry.name.constData(), 0) != 0)
             return statusFromErrno(errno);
         return Status::Ok;
     }
 
     Result<QString> lookup(const QString &path) override
     {
-        const SplitPath split = splitPath(path);
-        const Result<int> dirFd = openDirectory(split.directory);
-        if (!dirFd.ok())
-            return Result<QString>::failure(dirFd.status);
-        const Fd dir(dirFd.value);
-        const Result<Entry> entry = findEntry(dir.get(), split.name);
-        if (entry.status == Status::NotFound)
+        Located located;
+        const Status s = locate(path, located);
+        if (s == Status::NotFound)
             return {QString()};
-        if (!entry.ok())
-            return Result<QString>::failure(entry.status);
-        return {QFile::decodeName(entry.value.name)};
+        if (s != Status::Ok)
+            return Result<QString>::failure(s);
+        return {QFile::decodeName(located.entry.name)};
     }
 
     Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
     {
-        const SplitPath split = splitPath(path);
-        const Result<int> dirFd = openDirectory(split.directory);
-        if (!dirFd.ok())
-            return Result<QByteArray>::failure(dirFd.status);
-        const Fd dir(dirFd.value);
-        const Result<Entry> entry = findEntry(dir.get(), split.name);
-        if (!entry.ok())
-            return Result<QByteArray>::failure(entry.status);
-        const Result<int> fileFd = openRegular(dir.get(), entry.value);
-        if (!fileFd.ok())
-            return Result<QByteArray>::failure(fileFd.status);
-        const Fd file(fileFd.value);
-
-        // Sized for the file as it stands, plus one byte to see it end; grown should it be
-        // longer by now, never past the limit.
-        struct stat opened {};
-        const qsizetype expected = ::fstat(file.get(), &opened) == 0 ? qsizetype(qMax<off_t>(opened.st_size, 0)) : 0;
-        QByteArray bytes(qMin(limit, expected + 1), Qt::Uninitialized);
-        qsizetype filled = 0;
-        for (;;) {
-            if (filled == bytes.size()) {
-                if (bytes.size() == limit)
-                    break;
-                bytes.resize(qMin(limit, bytes.size() * 2));
-            }
-            const ssize_t n = ::read(file.get(), bytes.data() + filled, size_t(bytes.size() - filled));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return Result<QByteArray>::failure(statusFromErrno(errno));
-            if (n == 0)
-                break;
-            filled += n;
-        }
-        bytes.truncate(filled);
-        return {bytes};
+        Located located;
+        Fd file;
+        if (const Status s = locate(path, located); s != Status::Ok)
+            return Result<QByteArray>::failure(s);
+        if (const Status s = openRegular(located, file); s != Status::Ok)
+            return Result<QByteArray>::failure(s);
+        return readAtMost(file.get(), limit);
     }
 };
 
