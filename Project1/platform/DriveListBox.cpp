@@ -3,10 +3,9 @@
 #include "VolumeList.h"
 
 #include <QAbstractItemView>
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QSocketNotifier>
-
-#include <QFile>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,6 +13,22 @@
 #include <unistd.h>
 
 namespace platform {
+
+namespace {
+// The role that keeps the "major:minor" of the file system mounted at an entry's root.
+constexpr int kDeviceRole = Qt::UserRole + 1;
+
+// Whether `root` is still the root of the file system `device` names: once a volume is
+// unmounted, its mount point is a plain directory of another file system.
+bool stillMounted(const QString &root, const QByteArray &device)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(root).constData(), &info) != 0)
+        return false;
+    const QList<QByteArray> numbers = device.split(':');
+    return numbers.size() == 2 && major(info.st_dev) == numbers[0].toUInt() && minor(info.st_dev) == numbers[1].toUInt();
+}
+} // namespace
 
 DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
 {
@@ -31,25 +46,15 @@ DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
     if (m_mountTable >= 0) {
         m_mountWatch = new QSocketNotifier(m_mountTable, QSocketNotifier::Exception, this);
         connect(m_mountWatch, &QSocketNotifier::activated, this, &DriveListBox::refresh);
-        connect(this, &QObject::destroyed, this, [fd = m_mountTable] { ::close(fd); });
     }
 }
 
-namespace {
-// The role that keeps the "major:minor" of the file system mounted at an entry's root.
-constexpr int kDeviceRole = Qt::UserRole + 1;
-
-// Whether `root` is still the root of the file system `device` names: once a volume is
-// unmounted, its mount point is a plain directory of another file system.
-bool stillMounted(const QString &root, const QByteArray &device)
+DriveListBox::~DriveListBox()
 {
-    struct stat info {};
-    if (::stat(QFile::encodeName(root).constData(), &info) != 0)
-        return false;
-    const QList<QByteArray> numbers = device.split(':');
-    return numbers.size() == 2 && major(info.st_dev) == numbers[0].toUInt() && minor(info.st_dev) == numbers[1].toUInt();
+    delete m_mountWatch; // before the descriptor it watches goes
+    if (m_mountTable >= 0)
+        ::close(m_mountTable);
 }
-} // namespace
 
 Result<QString> DriveListBox::drive() const
 {

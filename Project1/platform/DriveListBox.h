@@ -18,6 +18,7 @@ class DriveListBox : public QComboBox
 
 public:
     explicit DriveListBox(QWidget *parent = nullptr);
+    ~DriveListBox() override;
 
     // The selected volume's root; fails when there is nothing to select.
     [[nodiscard]] Result<QString> drive() const;
