@@ -53,8 +53,8 @@ void TstFatVolume::throughTheVolumeList()
     const QString root = QFileInfo(fat.mountPoint()).canonicalFilePath();
     QString drive;
     for (const platform::Volume &v : platform::mountedVolumes()) {
-        if (QFileInfo(v.specification).canonicalFilePath() == root)
-            drive = v.specification;
+        if (QFileInfo(v.driveSpecification).canonicalFilePath() == root)
+            drive = v.driveSpecification;
     }
     QVERIFY2(!drive.isEmpty(), "the mounted FAT volume is missing from the volume list");
 

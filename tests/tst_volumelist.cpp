@@ -60,7 +60,7 @@ void TstVolumeList::listsDiskVolumes()
     QStringList shown;
     for (const Volume &v : platform::volumesFrom(platform::parseMountInfo(mountInfo), removable, label)) {
         shown.append(v.entryText);
-        QVERIFY2(v.entryText.endsWith(v.specification) || v.entryText.endsWith(v.specification + u')'),
+        QVERIFY2(v.entryText.endsWith(v.driveSpecification) || v.entryText.endsWith(v.driveSpecification + u')'),
                  qPrintable(v.entryText));
     }
     QCOMPARE(shown, entries);

@@ -74,7 +74,7 @@ void DriveListBox::refresh()
     QSignalBlocker quiet(this);
     clear();
     for (const Volume &v : volumes) {
-        addItem(v.entryText, v.specification);
+        addItem(v.entryText, v.driveSpecification);
         setItemData(count() - 1, v.device, kDeviceRole);
     }
     // A volume that went away leaves no selection rather than quietly another volume;

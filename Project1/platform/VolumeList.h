@@ -10,7 +10,7 @@ namespace platform {
 
 // A mounted volume a user could mean in the drive list.
 struct Volume {
-    QString specification; // what the autorun path is formed from: the mount root
+    QString driveSpecification; // what the autorun path is formed from: the mount root
     QString entryText;     // what the list shows: "LABEL (/media/anna/LABEL)" or the root alone
     bool removable = false;
     int mountOrder = 0;    // higher is mounted later
