@@ -131,8 +131,9 @@ Status locate(const QString &path, Located &located)
 }
 
 // Opens the regular file found for reading without following a link and without
-// blocking, and checks that it is still the entry that was looked up.
-Status openRegular(const Located &located, Fd &file)
+// blocking, and checks that it is still the entry that was looked up; the entry's
+// information is then the open file's.
+Status openRegular(Located &located, Fd &file)
 {
     if (!S_ISREG(located.entry.info.st_mode))
         return Status::NotRegularFile;
@@ -144,6 +145,7 @@ Status openRegular(const Located &located, Fd &file)
     if (::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != located.entry.info.st_dev
         || opened.st_ino != located.entry.info.st_ino)
         return Status::NotRegularFile;
+    located.entry.info = opened;
     return Status::Ok;
 }
 
@@ -158,13 +160,11 @@ Status clearFatAttributes(int fd)
     return Status::Ok;
 }
 
-// Reads at most `limit` bytes, sized for the file as it stands plus one byte to see it
-// end, and grown should it be longer by now.
-Result<QByteArray> readAtMost(int fd, qsizetype limit)
+// Reads at most `limit` bytes into a buffer sized for the file's `size` plus one byte to
+// see it end, grown should the file be longer by now.
+Result<QByteArray> readAtMost(int fd, off_t size, qsizetype limit)
 {
-    struct stat opened {};
-    const qsizetype expected = ::fstat(fd, &opened) == 0 ? qsizetype(qMax<off_t>(opened.st_size, 0)) : 0;
-    QByteArray bytes(qMin(limit, expected + 1), Qt::Uninitialized);
+    QByteArray bytes(qMin(limit, qsizetype(qMax<off_t>(size, 0)) + 1), Qt::Uninitialized);
     qsizetype filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
@@ -235,7 +235,7 @@ public:
             return Result<QByteArray>::failure(s);
         if (const Status s = openRegular(located, file); s != Status::Ok)
             return Result<QByteArray>::failure(s);
-        return readAtMost(file.get(), limit);
+        return readAtMost(file.get(), located.entry.info.st_size, limit);
     }
 };
 
