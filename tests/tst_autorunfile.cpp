@@ -99,9 +99,13 @@ void TstAutorunFile::operations()
 
 void TstAutorunFile::actsOnTheSelectedVolumeOnly()
 {
+    // Each operation reads the selection afresh: a scan's verdict is for the volume
+    // selected when it checks.
     TempVolume clean, infected({u"autorun.inf"_qs});
     FakeControls controls;
     scan::AutorunFile file(controls, platform::localFileFunctions());
+    controls.drive = clean.root();
+    QCOMPARE(file.presenceTest().value, QString());
     controls.drive = infected.root();
     QCOMPARE(file.presenceTest().value, u"autorun.inf"_qs);
     controls.drive = clean.root();
@@ -136,36 +140,39 @@ void TstAutorunFile::loadIsBounded()
 void TstAutorunFile::deleteCommand_data()
 {
     QTest::addColumn<QStringList>("layout");
-    QTest::addColumn<bool>("writeProtected");
+    QTest::addColumn<QString>("volume"); // "writable", "write-protected" or "not selected"
     QTest::addColumn<QStringList>("left");
     QTest::addColumn<QStringList>("boxes");
 
-    const QStringList failed{u"Delete|The autorun file could not be deleted.|48"_qs};
-    QTest::newRow("read-only file deleted silently") << QStringList{u"ro:AUTORUN.INF"_qs} << false << QStringList{}
-                                                     << QStringList{};
-    QTest::newRow("no file, nothing said") << QStringList{} << false << QStringList{} << QStringList{};
-    QTest::newRow("directory kept, nothing said") << QStringList{u"dir:autorun.inf"_qs} << false
+    const QStringList infected{u"autorun.inf"_qs}, failed{u"Delete|The autorun file could not be deleted.|48"_qs};
+    QTest::newRow("read-only file deleted silently") << QStringList{u"ro:AUTORUN.INF"_qs} << u"writable"_qs
+                                                     << QStringList{} << QStringList{};
+    QTest::newRow("no file, nothing said") << QStringList{} << u"writable"_qs << QStringList{} << QStringList{};
+    QTest::newRow("directory kept, nothing said") << QStringList{u"dir:autorun.inf"_qs} << u"writable"_qs
                                                   << QStringList{u"autorun.inf"_qs} << QStringList{};
-    QTest::newRow("write-protected: failure said") << QStringList{u"autorun.inf"_qs} << true
-                                                   << QStringList{u"autorun.inf"_qs} << failed;
-    QTest::newRow("write-protected, no file: silent") << QStringList{} << true << QStringList{} << QStringList{};
+    QTest::newRow("write-protected: failure said") << infected << u"write-protected"_qs << infected << failed;
+    QTest::newRow("write-protected, no file: silent") << QStringList{} << u"write-protected"_qs << QStringList{}
+                                                      << QStringList{};
+    QTest::newRow("no volume selected: silent") << infected << u"not selected"_qs << infected << QStringList{};
 }
 
 void TstAutorunFile::deleteCommand()
 {
     QFETCH(QStringList, layout);
-    QFETCH(bool, writeProtected);
+    QFETCH(QString, volume);
     QFETCH(QStringList, left);
     QFETCH(QStringList, boxes);
 
-    TempVolume volume(layout);
+    TempVolume disk(layout);
     ScriptedFiles files;
-    files.writeProtected = writeProtected;
+    files.writeProtected = volume == u"write-protected";
     FakeControls controls;
-    controls.drive = volume.root();
+    controls.drive = disk.root();
+    if (volume == u"not selected")
+        controls.failing.insert(u"drive"_qs);
 
     scan::DeleteCommand(controls, files);
-    QCOMPARE(volume.entries(), left);
+    QCOMPARE(disk.entries(), left);
     QCOMPARE(controls.boxes, boxes);
     // Delete touches no control but its box.
     QCOMPARE(controls.calls.filter(QRegularExpression(u"^(caption|progress|contents|timer)"_qs)), QStringList());

@@ -34,7 +34,6 @@ private Q_SLOTS:
     void failingActionIsAbandonedAlone();
     void ticksDuringTheVerdictOnlyCount();
     void scansDoNotOverlap();
-    void verdictConcernsTheVolumeSelectedAtTheCheck();
     void diskChangesDuringTheCheck_data();
     void diskChangesDuringTheCheck();
 };
@@ -186,19 +185,6 @@ void TstStagedScan::scansDoNotOverlap()
     }
     QCOMPARE(runs[1], runs[0]); // the second scan ran in full from tick 1
     QCOMPARE(controls.boxes, (QStringList{kClean, kClean}));
-}
-
-void TstStagedScan::verdictConcernsTheVolumeSelectedAtTheCheck()
-{
-    TempVolume clean, infected({u"autorun.inf"_qs});
-    FakeControls controls;
-    controls.drive = clean.root();
-    scan::TickCounter tickCount = 0;
-    runTicks(tickCount, 9, controls, platform::localFileFunctions());
-    controls.drive = infected.root();
-    runTicks(tickCount, 1, controls, platform::localFileFunctions());
-    QCOMPARE(controls.boxes, QStringList{kFound});
-    QCOMPARE(controls.contents, kAutorunShown);
 }
 
 void TstStagedScan::diskChangesDuringTheCheck_data()

@@ -80,7 +80,7 @@ Result<Entry> findEntry(int dirFd, const QByteArray &wanted)
         if (!S_ISDIR(exact.info.st_mode))
             return {exact};
     } else if (errno != ENOENT) {
-        return Result<Entry>::failure(errno == EACCES ? Status::AccessDenied : Status::VolumeUnavailable);
+        return Result<Entry>::failure(Status::VolumeUnavailable);
     }
 
     const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -115,8 +115,8 @@ struct Located {
     Entry entry;
 };
 
-// Failing to open the directory means the volume cannot be read at all, which callers
-// must tell apart from a missing entry.
+// Failing to open or search the directory, for whatever reason, means the volume cannot be
+// read at all, which callers must tell apart from a missing entry.
 Status locate(const QString &path, Located &located)
 {
     const QByteArray encoded = QFile::encodeName(path);
@@ -124,7 +124,7 @@ Status locate(const QString &path, Located &located)
     const QByteArray directory = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : encoded.left(slash);
     located.dir = Fd(::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!located.dir.valid())
-        return errno == EACCES ? Status::AccessDenied : Status::VolumeUnavailable;
+        return Status::VolumeUnavailable;
     Result<Entry> entry = findEntry(located.dir.get(), encoded.mid(slash + 1));
     located.entry = entry.value;
     return entry.status;

@@ -10,8 +10,8 @@ namespace platform {
 enum class Status {
     Ok,
     NotFound,          // no entry of that name in the directory
-    VolumeUnavailable, // the volume's root cannot be opened or read
-    AccessDenied,
+    VolumeUnavailable, // the volume's root cannot be opened, searched or read
+    AccessDenied,      // the entry itself refuses the operation
     WriteProtected,
     NotRegularFile,    // a link, FIFO, device or directory where a file was expected
     Unsupported,       // the file system offers no way to do it

@@ -60,8 +60,10 @@ void DeleteCommand(platform::Controls &controls, platform::FileFunctions &files)
     AutorunFile file(controls, files);
     file.resetAttributes(); // a failed reset does not stop the deletion
     const Status deleted = file.remove();
-    // No file, or no volume to look at: nothing was there to keep, so nothing to say.
-    if (deleted == Status::Ok || deleted == Status::NotFound || deleted == Status::VolumeUnavailable)
+    // Only a file that was there and stayed is worth a word; with no file, or no volume
+    // selected or readable, there is nothing known to be kept.
+    if (deleted == Status::Ok || deleted == Status::NotFound || deleted == Status::VolumeUnavailable
+        || deleted == Status::ControlFailed)
         return;
     controls.messageBox(QStringLiteral("The autorun file could not be deleted."),
                         platform::MessageStyle::Warning, QStringLiteral("Delete"));
