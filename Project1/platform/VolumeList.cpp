@@ -95,7 +95,7 @@ QList<MountEntry> parseMountInfo(QByteArrayView text)
         const qsizetype separator = fields.indexOf("-");
         if (fields.size() < 7 || separator < 6 || separator + 2 >= fields.size())
             continue;
-        mounts.append({int(mounts.size()), fields[2], unescape(fields[4]), fields[separator + 1], unescape(fields[separator + 2])});
+        mounts.append({fields[2], unescape(fields[4]), fields[separator + 1], unescape(fields[separator + 2])});
     }
     return mounts;
 }
@@ -130,11 +130,10 @@ QList<Volume> volumesFrom(const QList<MountEntry> &mounts,
         const QString label = labelOf(m);
         const Volume v{m.mountPoint,
                        label.isEmpty() ? m.mountPoint : label + QStringLiteral(" (") + m.mountPoint + u')',
-                       isRemovable(m), m.mountOrder, m.device};
+                       isRemovable(m), m.device};
         (v.removable ? removable : fixed).append(v);
     }
-    std::stable_sort(removable.begin(), removable.end(),
-                     [](const Volume &a, const Volume &b) { return a.mountOrder > b.mountOrder; });
+    std::reverse(removable.begin(), removable.end()); // the newest first
     return removable + fixed;
 }
 

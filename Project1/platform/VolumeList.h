@@ -11,15 +11,13 @@ namespace platform {
 // A mounted volume a user could mean in the drive list.
 struct Volume {
     QString driveSpecification; // what the autorun path is formed from: the mount root
-    QString entryText;     // what the list shows: "LABEL (/media/anna/LABEL)" or the root alone
+    QString entryText;          // what the list shows: "LABEL (/media/anna/LABEL)" or the root alone
     bool removable = false;
-    int mountOrder = 0;    // higher is mounted later
-    QByteArray device;     // "major:minor" of the mounted file system
+    QByteArray device;          // "major:minor" of the mounted file system
 };
 
-// One line of /proc/self/mountinfo, unescaped.
+// One line of /proc/self/mountinfo, unescaped. The table lists mounts as they came.
 struct MountEntry {
-    int mountOrder = 0;    // position in the mount table, which lists mounts as they came
     QByteArray device;     // "major:minor"
     QString mountPoint;
     QByteArray fsType;
