@@ -79,11 +79,10 @@ void DriveListBox::refresh()
     }
     // A volume that went away leaves no selection rather than quietly another volume;
     // with nothing selected, the head of the list (the newest removable volume) is taken.
-    const int kept = findData(selected);
-    if (kept >= 0 || selected.isEmpty())
-        setCurrentIndex(kept >= 0 ? kept : (count() > 0 ? 0 : -1));
+    if (selected.isEmpty())
+        setCurrentIndex(count() > 0 ? 0 : -1);
     else
-        setCurrentIndex(-1);
+        setCurrentIndex(findData(selected));
 }
 
 } // namespace platform
