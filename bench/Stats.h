@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QList>
 #include <QString>
 
@@ -38,4 +39,16 @@ inline void printHeader(const char *title)
     std::printf("| %-44s | %-26s | %-26s | %-7s | %-18s | %-4s |\n", "measure", "Orvane", "floor", "ratio", "goal",
                 "met");
     std::printf("|%s|\n", QByteArray(148, '-').constData());
+}
+
+// A field of /proc/self/status in KiB ("VmRSS:", "VmHWM:"), or -1.
+inline long procStatusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLong();
+    return -1;
 }

@@ -50,17 +50,6 @@ double microseconds(F f)
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
 
-long statusKiB(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 // Growth of the peak resident set while `f` runs.
 template <typename F>
 double peakGrowthMiB(F f)
@@ -69,9 +58,9 @@ double peakGrowthMiB(F f)
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5"); // resets the peak to the current resident set
     clear.close();
-    const long before = statusKiB("VmRSS:");
+    const long before = procStatusKiB("VmRSS:");
     f();
-    return double(statusKiB("VmHWM:") - before) / 1024.0;
+    return double(procStatusKiB("VmHWM:") - before) / 1024.0;
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)

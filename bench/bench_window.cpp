@@ -1,6 +1,8 @@
 // Shows Orvane's window, or as floors an empty window of the same size ("empty") or one
 // holding a single label ("label", the least a window that shows text pays), offscreen.
 // Prints "shown" once the window is on screen, then "rss KIB" once it is idle.
+#include "Stats.h"
+
 #include "Form1.h"
 
 #include <QApplication>
@@ -11,19 +13,6 @@
 
 #include <cstdio>
 #include <memory>
-
-namespace {
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -47,7 +36,7 @@ int main(int argc, char *argv[])
             std::printf("shown\n");
             std::fflush(stdout);
             QTimer::singleShot(500, &app, [] {
-                std::printf("rss %ld\n", residentKiB());
+                std::printf("rss %ld\n", procStatusKiB("VmRSS:"));
                 std::fflush(stdout);
                 QCoreApplication::quit();
             });
