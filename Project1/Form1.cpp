@@ -73,8 +73,9 @@ void fill(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
 } // namespace
 
 Form1::Form1(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
 {
     setObjectName(u"Form1"_qs);
     setWindowTitle(u"Orvane"_qs);
@@ -96,8 +97,8 @@ Form1::Form1(QWidget *parent)
     Label1 = place<QLabel>(Picture1, "Label1", QRect(inside, QSize(569, 49)), QString());
     Label1->setAccessibleName(u"Label1"_qs);
     fill(Label1, QPalette::Window, bgr(0x00E0E0E0));
-    Label2 = place<QLabel>(Picture1, "Label2", QRect(inside + QPoint(8, 32), QSize(129, 17)),
-                           u"Pellium Corporation"_qs);
+    Label2 =
+        place<QLabel>(Picture1, "Label2", QRect(inside + QPoint(8, 32), QSize(129, 17)), u"Pellium Corporation"_qs);
     Label2->setFont(fontOf(kTrebuchet, 9.75));
     fill(Label2, QPalette::WindowText, bgr(0x00404040));
     Label3 = place<QLabel>(Picture1, "Label3", QRect(inside + QPoint(8, 56), QSize(193, 41)), u"Orvane"_qs);

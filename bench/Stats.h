@@ -20,7 +20,10 @@ struct Stats {
     }
     [[nodiscard]] QString text(int decimals = 2) const
     {
-        return QStringLiteral("%1 / %2 / %3").arg(min, 0, 'f', decimals).arg(median, 0, 'f', decimals).arg(max, 0, 'f', decimals);
+        return QStringLiteral("%1 / %2 / %3")
+            .arg(min, 0, 'f', decimals)
+            .arg(median, 0, 'f', decimals)
+            .arg(max, 0, 'f', decimals);
     }
 };
 

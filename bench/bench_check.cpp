@@ -89,7 +89,7 @@ void theCheck(BenchControls &controls)
 
 void rawCalls(const QByteArray &path)
 {
-    struct stat st {};
+    struct stat st = {};
     ::lstat(path.constData(), &st);
     char buffer[8192];
     const int fd = ::open(path.constData(), O_RDONLY);
@@ -112,8 +112,9 @@ void checkAgainstRawCalls(const QString &base)
     }
     printHeader("The check of the last stage, 4 KiB autorun.inf on tmpfs, 2000 runs (microseconds)");
     const Stats o = Stats::of(ours), f = Stats::of(floor);
-    printRow(QStringLiteral("reset + presence + load"), o.text(1), f.text(1), QString::number(o.median / f.median, 'f', 2),
-             QStringLiteral("<= 5x, < 1000 us"), o.median <= 5 * f.median && o.max < 1000);
+    printRow(QStringLiteral("reset + presence + load"), o.text(1), f.text(1),
+             QString::number(o.median / f.median, 'f', 2), QStringLiteral("<= 5x, < 1000 us"),
+             o.median <= 5 * f.median && o.max < 1000);
 }
 
 void hostileFiles(const QString &base)

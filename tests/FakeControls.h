@@ -86,7 +86,8 @@ public:
 
     platform::Status setAttributes(const QString &path, platform::FileAttributes attributes) override
     {
-        const platform::Status s = writeProtected ? platform::Status::WriteProtected : local().setAttributes(path, attributes);
+        const platform::Status s =
+            writeProtected ? platform::Status::WriteProtected : local().setAttributes(path, attributes);
         changed(u"reset"_qs);
         return s;
     }

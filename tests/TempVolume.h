@@ -56,7 +56,7 @@ public:
     }
     bool exists(const QString &name) const
     {
-        struct stat st {};
+        struct stat st = {};
         return ::lstat(QFile::encodeName(path(name)).constData(), &st) == 0;
     }
     QStringList entries() const
@@ -67,7 +67,8 @@ public:
     bool outsideUntouched() const
     {
         QFile f(outside());
-        return f.open(QIODevice::ReadOnly) && f.readAll() == "outside" && !(QFileInfo(f).permissions() & QFile::WriteOwner);
+        return f.open(QIODevice::ReadOnly) && f.readAll() == "outside"
+            && !(QFileInfo(f).permissions() & QFile::WriteOwner);
     }
 
 private:

@@ -56,20 +56,20 @@ void TstAutorunFile::operations_data()
                                 << QStringList{};
     QTest::newRow("upper case") << QStringList{u"AUTORUN.INF"_qs} << u"AUTORUN.INF"_qs << ok << ok << ok
                                 << QStringList{};
-    QTest::newRow("mixed case, read-only") << QStringList{u"ro:Autorun.Inf"_qs} << u"Autorun.Inf"_qs << ok << ok
-                                           << ok << QStringList{};
-    QTest::newRow("directory: no file, kept") << QStringList{u"dir:autorun.inf"_qs} << QString() << none << none
-                                              << none << QStringList{u"autorun.inf"_qs};
+    QTest::newRow("mixed case, read-only")
+        << QStringList{u"ro:Autorun.Inf"_qs} << u"Autorun.Inf"_qs << ok << ok << ok << QStringList{};
+    QTest::newRow("directory: no file, kept")
+        << QStringList{u"dir:autorun.inf"_qs} << QString() << none << none << none << QStringList{u"autorun.inf"_qs};
     QTest::newRow("file beside a protective directory")
         << QStringList{u"dir:autorun.inf"_qs, u"AUTORUN.INF"_qs} << u"AUTORUN.INF"_qs << ok << ok << ok
         << QStringList{u"autorun.inf"_qs};
     QTest::newRow("link: counts, never followed, only it deleted")
         << QStringList{u"link:autorun.inf"_qs} << u"autorun.inf"_qs << special << special << ok << QStringList{};
-    QTest::newRow("FIFO: counts, never opened") << QStringList{u"fifo:autorun.inf"_qs} << u"autorun.inf"_qs
-                                                << special << special << ok << QStringList{};
+    QTest::newRow("FIFO: counts, never opened")
+        << QStringList{u"fifo:autorun.inf"_qs} << u"autorun.inf"_qs << special << special << ok << QStringList{};
     QTest::newRow("other places and names untouched")
-        << QStringList{u"sub/autorun.inf"_qs, u"autorun.inf.txt"_qs, u"xautorun.inf"_qs} << QString() << none
-        << none << none << QStringList{u"autorun.inf.txt"_qs, u"sub"_qs, u"xautorun.inf"_qs};
+        << QStringList{u"sub/autorun.inf"_qs, u"autorun.inf.txt"_qs, u"xautorun.inf"_qs} << QString() << none << none
+        << none << QStringList{u"autorun.inf.txt"_qs, u"sub"_qs, u"xautorun.inf"_qs};
 }
 
 void TstAutorunFile::operations()
@@ -145,14 +145,14 @@ void TstAutorunFile::deleteCommand_data()
     QTest::addColumn<QStringList>("boxes");
 
     const QStringList infected{u"autorun.inf"_qs}, failed{u"Delete|The autorun file could not be deleted.|48"_qs};
-    QTest::newRow("read-only file deleted silently") << QStringList{u"ro:AUTORUN.INF"_qs} << u"writable"_qs
-                                                     << QStringList{} << QStringList{};
+    QTest::newRow("read-only file deleted silently")
+        << QStringList{u"ro:AUTORUN.INF"_qs} << u"writable"_qs << QStringList{} << QStringList{};
     QTest::newRow("no file, nothing said") << QStringList{} << u"writable"_qs << QStringList{} << QStringList{};
-    QTest::newRow("directory kept, nothing said") << QStringList{u"dir:autorun.inf"_qs} << u"writable"_qs
-                                                  << QStringList{u"autorun.inf"_qs} << QStringList{};
+    QTest::newRow("directory kept, nothing said")
+        << QStringList{u"dir:autorun.inf"_qs} << u"writable"_qs << QStringList{u"autorun.inf"_qs} << QStringList{};
     QTest::newRow("write-protected: failure said") << infected << u"write-protected"_qs << infected << failed;
-    QTest::newRow("write-protected, no file: silent") << QStringList{} << u"write-protected"_qs << QStringList{}
-                                                      << QStringList{};
+    QTest::newRow("write-protected, no file: silent")
+        << QStringList{} << u"write-protected"_qs << QStringList{} << QStringList{};
     QTest::newRow("no volume selected: silent") << infected << u"not selected"_qs << infected << QStringList{};
 }
 

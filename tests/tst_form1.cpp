@@ -4,8 +4,8 @@
 
 #include "Form1.h"
 
-#include <QCheckBox>
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -116,8 +116,9 @@ void TstForm1::keyboardOrder()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order.append(QApplication::focusWidget()->objectName());
     }
-    QCOMPARE(order, (QStringList{u"Picture1"_qs, u"Drive1"_qs, u"Command1"_qs, u"Command2"_qs, u"Text1"_qs,
-                                 u"Check1"_qs, u"Command4"_qs, u"Command5"_qs, u"Picture1"_qs}));
+    QCOMPARE(order,
+             (QStringList{u"Picture1"_qs, u"Drive1"_qs, u"Command1"_qs, u"Command2"_qs, u"Text1"_qs, u"Check1"_qs,
+                          u"Command4"_qs, u"Command5"_qs, u"Picture1"_qs}));
 }
 
 void TstForm1::scanEndToEnd()
@@ -139,8 +140,9 @@ void TstForm1::scanEndToEnd()
     QTRY_COMPARE_WITH_TIMEOUT(boxes.seen, (QStringList{kAboutBox, kFoundBox}), 10'000);
     QTRY_VERIFY(!control<QTimer>(window, "Timer1")->isActive());
 
-    QCOMPARE(stages, (QStringList{u"10 Loading orvane..."_qs, u"70 Searching .inf..."_qs, u"100 Loading..."_qs,
-                                  u"0 Loading..."_qs}));
+    QCOMPARE(stages,
+             (QStringList{u"10 Loading orvane..."_qs, u"70 Searching .inf..."_qs, u"100 Loading..."_qs,
+                          u"0 Loading..."_qs}));
     QCOMPARE(status->text(), u"Done"_qs);
     QCOMPARE(control<QPlainTextEdit>(window, "Text1")->toPlainText(), kAutorunShown);
     QCOMPARE(window.tickCount(), 0);

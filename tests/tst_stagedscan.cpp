@@ -52,8 +52,8 @@ void TstStagedScan::wholeScan_data()
     QTest::newRow("infected: text shown") << infected << false << CheckValue::Ticked << kFound << kAutorunShown;
     QTest::newRow("infected, unticked: pane kept") << infected << false << CheckValue::Unticked << kFound << typed;
     QTest::newRow("infected, greyed: pane kept") << infected << false << CheckValue::Greyed << kFound << typed;
-    QTest::newRow("protective directory: clean") << QStringList{u"dir:autorun.inf"_qs} << false
-                                                 << CheckValue::Ticked << kClean << QString();
+    QTest::newRow("protective directory: clean")
+        << QStringList{u"dir:autorun.inf"_qs} << false << CheckValue::Ticked << kClean << QString();
     QTest::newRow("write-protected, reset fails: still found")
         << infected << true << CheckValue::Ticked << kFound << kAutorunShown;
 }
@@ -79,8 +79,9 @@ void TstStagedScan::wholeScan()
     runTicks(tickCount, 9, controls, files);
     QCOMPARE(tickCount, 9);
     // Only ticks 1 and 5 showed anything.
-    QCOMPARE(controls.calls, (QStringList{u"timer:true"_qs, u"caption:Loading orvane..."_qs, u"progress:10"_qs,
-                                          u"caption:Searching .inf..."_qs, u"progress:70"_qs}));
+    QCOMPARE(controls.calls,
+             (QStringList{u"timer:true"_qs, u"caption:Loading orvane..."_qs, u"progress:10"_qs,
+                          u"caption:Searching .inf..."_qs, u"progress:70"_qs}));
 
     QString shownWithVerdict;
     controls.whileBoxOpen = [&] { shownWithVerdict = controls.caption + u' ' + QString::number(controls.progress); };
@@ -111,8 +112,8 @@ void TstStagedScan::failingActionIsAbandonedAlone_data()
     QTest::newRow("verdict box") << u"box"_qs << u"Done"_qs << 0 << QStringList{} << kAutorunShown << false;
     QTest::newRow("timer switch") << u"timer"_qs << u"Done"_qs << 0 << found << kAutorunShown << true;
     QTest::newRow("check box read: as ticked") << u"check"_qs << u"Done"_qs << 0 << found << kAutorunShown << false;
-    QTest::newRow("drive read: unchecked, pane emptied") << u"drive"_qs << u"Done"_qs << 0
-                                                         << QStringList{kUnchecked} << QString() << false;
+    QTest::newRow("drive read: unchecked, pane emptied")
+        << u"drive"_qs << u"Done"_qs << 0 << QStringList{kUnchecked} << QString() << false;
     QTest::newRow("load into r: pane emptied") << u"load"_qs << u"Done"_qs << 0 << found << QString() << false;
     QTest::newRow("r's text: pane emptied") << u"rtext"_qs << u"Done"_qs << 0 << found << QString() << false;
     QTest::newRow("contents pane") << u"contents"_qs << u"Done"_qs << 0 << found << u"before"_qs << false;

@@ -17,17 +17,16 @@ private Q_SLOTS:
 namespace {
 // A mount table as the kernel writes it: sda1 the system disk, sdb1 and sdc1 removable
 // sticks (sdc1 the newer), a FAT image through FUSE, and the pseudo file systems.
-const QByteArray kMountInfo =
-    "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
-    "26 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
-    "27 26 0:22 / /dev/shm rw - tmpfs tmpfs rw\n"
-    "40 26 8:17 / /media/anna/KINGSTON rw,nosuid shared:5 - vfat /dev/sdb1 rw\n"
-    "41 26 0:45 / /mnt/nfs rw - nfs4 server:/export rw\n"
-    "38 26 8:33 / /media/anna/MY\\040STICK rw - exfat /dev/sdc1 rw\n"
-    "43 26 0:50 / /tmp/img rw - fuse.fusefat fusefat rw\n"
-    "44 26 0:51 / /run/user/0/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
-    "45 26 7:0 / /snap/core rw - squashfs /dev/loop0 ro\n"
-    "broken line\n";
+const QByteArray kMountInfo = "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
+                              "26 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+                              "27 26 0:22 / /dev/shm rw - tmpfs tmpfs rw\n"
+                              "40 26 8:17 / /media/anna/KINGSTON rw,nosuid shared:5 - vfat /dev/sdb1 rw\n"
+                              "41 26 0:45 / /mnt/nfs rw - nfs4 server:/export rw\n"
+                              "38 26 8:33 / /media/anna/MY\\040STICK rw - exfat /dev/sdc1 rw\n"
+                              "43 26 0:50 / /tmp/img rw - fuse.fusefat fusefat rw\n"
+                              "44 26 0:51 / /run/user/0/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
+                              "45 26 7:0 / /snap/core rw - squashfs /dev/loop0 ro\n"
+                              "broken line\n";
 } // namespace
 
 void TstVolumeList::listsDiskVolumes_data()
@@ -44,8 +43,8 @@ void TstVolumeList::listsDiskVolumes_data()
                       "50 26 8:17 / /media/anna/A rw - vfat /dev/sdb1 rw\n"
                       "51 26 0:52 / /media/anna/A rw - fuse.fuse2fs img rw\n")
         << QStringList{u"/"_qs, u"A (/media/anna/A)"_qs};
-    QTest::newRow("nothing mounted that a user could mean") << QByteArray("21 26 0:20 / /proc rw - proc proc rw\n")
-                                                            << QStringList{};
+    QTest::newRow("nothing mounted that a user could mean")
+        << QByteArray("21 26 0:20 / /proc rw - proc proc rw\n") << QStringList{};
 }
 
 void TstVolumeList::listsDiskVolumes()

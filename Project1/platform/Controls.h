@@ -19,16 +19,16 @@ class Controls
 public:
     virtual ~Controls() = default;
 
-    virtual Status setStatusCaption(const QString &text) = 0;   // Label5
-    virtual Status setTimerEnabled(bool enabled) = 0;            // Timer1
-    virtual Result<CheckValue> checkValue() = 0;                 // Check1
-    virtual Status setContentsText(const QString &text) = 0;     // Text1
-    virtual Result<QString> driveSpecification() = 0;            // Drive1
-    virtual Status setProgressValue(int percent) = 0;            // XP_ProgressBar1
+    virtual Status setStatusCaption(const QString &text) = 0; // Label5
+    virtual Status setTimerEnabled(bool enabled) = 0;         // Timer1
+    virtual Result<CheckValue> checkValue() = 0;              // Check1
+    virtual Status setContentsText(const QString &text) = 0;  // Text1
+    virtual Result<QString> driveSpecification() = 0;         // Drive1
+    virtual Status setProgressValue(int percent) = 0;         // XP_ProgressBar1
     // Modal: returns once the user has dismissed the box.
     virtual Status messageBox(const QString &text, MessageStyle style, const QString &title) = 0;
-    virtual Status loadIntoR(const QString &path) = 0;           // r's load-file method
-    virtual Result<QString> rText() = 0;                         // r's plain text
+    virtual Status loadIntoR(const QString &path) = 0; // r's load-file method
+    virtual Result<QString> rText() = 0;               // r's plain text
 };
 
 } // namespace platform

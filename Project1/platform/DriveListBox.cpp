@@ -22,11 +22,12 @@ constexpr int kDeviceRole = Qt::UserRole + 1;
 // unmounted, its mount point is a plain directory of another file system.
 bool stillMounted(const QString &root, const QByteArray &device)
 {
-    struct stat info {};
+    struct stat info = {};
     if (::stat(QFile::encodeName(root).constData(), &info) != 0)
         return false;
     const QList<QByteArray> numbers = device.split(':');
-    return numbers.size() == 2 && major(info.st_dev) == numbers[0].toUInt() && minor(info.st_dev) == numbers[1].toUInt();
+    return numbers.size() == 2 && major(info.st_dev) == numbers[0].toUInt()
+        && minor(info.st_dev) == numbers[1].toUInt();
 }
 } // namespace
 

@@ -66,7 +66,7 @@ Status statusFromErrno(int error)
 
 struct Entry {
     QByteArray name; // as the directory spells it
-    struct stat info {};
+    struct stat info = {};
 };
 
 // The non-directory entry of the directory whose name is `wanted` in any letter case,
@@ -121,7 +121,9 @@ Status locate(const QString &path, Located &located)
 {
     const QByteArray encoded = QFile::encodeName(path);
     const qsizetype slash = encoded.lastIndexOf('/');
-    const QByteArray directory = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : encoded.left(slash);
+    const QByteArray directory = slash < 0 ? QByteArrayLiteral(".")
+        : slash == 0                       ? QByteArrayLiteral("/")
+                                           : encoded.left(slash);
     located.dir = Fd(::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!located.dir.valid())
         return Status::VolumeUnavailable;
@@ -141,7 +143,7 @@ Status openRegular(Located &located, Fd &file)
                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!file.valid())
         return statusFromErrno(errno);
-    struct stat opened {};
+    struct stat opened = {};
     if (::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != located.entry.info.st_dev
         || opened.st_ino != located.entry.info.st_ino)
         return Status::NotRegularFile;
@@ -196,7 +198,7 @@ public:
             return s;
         if (const Status s = openRegular(located, file); s != Status::Ok)
             return s;
-        struct statfs fs {};
+        struct statfs fs = {};
         if (::fstatfs(file.get(), &fs) == 0 && fs.f_type == MSDOS_SUPER_MAGIC)
             return clearFatAttributes(file.get());
         const mode_t mode = located.entry.info.st_mode;

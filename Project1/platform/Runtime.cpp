@@ -11,8 +11,8 @@ void centreOnScreen(QWidget &window)
 {
     const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (screen)
-        window.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(),
-                                               screen->availableGeometry()));
+        window.setGeometry(
+            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(), screen->availableGeometry()));
 }
 
 void endProgram()

@@ -13,10 +13,10 @@ enum class Status {
     VolumeUnavailable, // the volume's root cannot be opened, searched or read
     AccessDenied,      // the entry itself refuses the operation
     WriteProtected,
-    NotRegularFile,    // a link, FIFO, device or directory where a file was expected
-    Unsupported,       // the file system offers no way to do it
+    NotRegularFile, // a link, FIFO, device or directory where a file was expected
+    Unsupported,    // the file system offers no way to do it
     IoError,
-    ControlFailed,     // a window control refused the operation
+    ControlFailed, // a window control refused the operation
 };
 
 // A value from an operation that may fail; `value` is meaningful only when ok().

@@ -56,15 +56,14 @@ bool deviceIsRemovable(const MountEntry &mount)
 {
     if (mount.device.startsWith("0:"))
         return false; // no block device behind it (FUSE, virtual)
-    const QString device = QFileInfo(QStringLiteral("/sys/dev/block/") + QString::fromLatin1(mount.device))
-                               .canonicalFilePath();
+    const QString device =
+        QFileInfo(QStringLiteral("/sys/dev/block/") + QString::fromLatin1(mount.device)).canonicalFilePath();
     if (device.isEmpty())
         return false;
     // USB disks often call themselves fixed; the bus they hang on tells.
     if (device.contains(QLatin1String("/usb")) || device.contains(QLatin1String("/mmc")))
         return true;
-    return readSysFlag(device + QStringLiteral("/removable"))
-        || readSysFlag(device + QStringLiteral("/../removable"));
+    return readSysFlag(device + QStringLiteral("/removable")) || readSysFlag(device + QStringLiteral("/../removable"));
 }
 
 QString labelOf(const MountEntry &mount)
@@ -103,8 +102,8 @@ QList<MountEntry> parseMountInfo(QByteArrayView text)
 bool isDiskFileSystem(QByteArrayView fsType)
 {
     static const QList<QByteArrayView> disk = {
-        "ext2", "ext3", "ext4", "vfat", "msdos", "exfat", "ntfs", "ntfs3", "xfs", "btrfs", "f2fs",
-        "iso9660", "udf", "hfs", "hfsplus", "jfs", "reiserfs", "nilfs2", "minix", "fuseblk",
+        "ext2", "ext3",    "ext4", "vfat", "msdos",   "exfat", "ntfs",     "ntfs3",  "xfs",   "btrfs",
+        "f2fs", "iso9660", "udf",  "hfs",  "hfsplus", "jfs",   "reiserfs", "nilfs2", "minix", "fuseblk",
     };
     static const QList<QByteArrayView> fuseDisk = {"fusefat", "fuse2fs", "ntfs-3g", "exfat", "fuseiso"};
     if (fsType.startsWith("fuse.")) {
@@ -114,8 +113,7 @@ bool isDiskFileSystem(QByteArrayView fsType)
     return disk.contains(fsType);
 }
 
-QList<Volume> volumesFrom(const QList<MountEntry> &mounts,
-                          const std::function<bool(const MountEntry &)> &isRemovable,
+QList<Volume> volumesFrom(const QList<MountEntry> &mounts, const std::function<bool(const MountEntry &)> &isRemovable,
                           const std::function<QString(const MountEntry &)> &labelOf)
 {
     QList<Volume> removable, fixed;

@@ -13,12 +13,12 @@ struct Volume {
     QString driveSpecification; // what the autorun path is formed from: the mount root
     QString entryText;          // what the list shows: "LABEL (/media/anna/LABEL)" or the root alone
     bool removable = false;
-    QByteArray device;          // "major:minor" of the mounted file system
+    QByteArray device; // "major:minor" of the mounted file system
 };
 
 // One line of /proc/self/mountinfo, unescaped. The table lists mounts as they came.
 struct MountEntry {
-    QByteArray device;     // "major:minor"
+    QByteArray device; // "major:minor"
     QString mountPoint;
     QByteArray fsType;
     QString source;
@@ -32,8 +32,7 @@ bool isDiskFileSystem(QByteArrayView fsType);
 // Removable volumes first, the most recently mounted at the head; then the others in
 // mount order. Where a later mount hides an earlier one on the same root, only the later
 // is listed.
-QList<Volume> volumesFrom(const QList<MountEntry> &mounts,
-                          const std::function<bool(const MountEntry &)> &isRemovable,
+QList<Volume> volumesFrom(const QList<MountEntry> &mounts, const std::function<bool(const MountEntry &)> &isRemovable,
                           const std::function<QString(const MountEntry &)> &labelOf);
 
 // The volumes mounted now. Reads only the kernel's mount table and device attributes,

@@ -65,8 +65,8 @@ void DeleteCommand(platform::Controls &controls, platform::FileFunctions &files)
     if (deleted == Status::Ok || deleted == Status::NotFound || deleted == Status::VolumeUnavailable
         || deleted == Status::ControlFailed)
         return;
-    controls.messageBox(QStringLiteral("The autorun file could not be deleted."),
-                        platform::MessageStyle::Warning, QStringLiteral("Delete"));
+    controls.messageBox(QStringLiteral("The autorun file could not be deleted."), platform::MessageStyle::Warning,
+                        QStringLiteral("Delete"));
 }
 
 } // namespace scan

@@ -16,8 +16,7 @@ QString AutorunPath(const QString &driveSpecification);
 class AutorunFile
 {
 public:
-    AutorunFile(platform::Controls &controls, platform::FileFunctions &files)
-        : m_controls(controls), m_files(files) {}
+    AutorunFile(platform::Controls &controls, platform::FileFunctions &files) : m_controls(controls), m_files(files) {}
 
     platform::Status resetAttributes();
     // The name of the file or link found in the root whatever its attributes, or an empty

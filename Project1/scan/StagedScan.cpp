@@ -28,11 +28,11 @@ void showVerdict(Controls &controls, const Result<QString> &presence)
         // The root could not be read: saying the disk is clean would be a guess.
         controls.messageBox(QStringLiteral("This Disk could not be checked."), MessageStyle::Warning, title);
     } else if (presence.value.isEmpty()) {
-        controls.messageBox(QStringLiteral("This Disk was escaped from 'autorun' viruses."),
-                            MessageStyle::Information, title);
+        controls.messageBox(QStringLiteral("This Disk was escaped from 'autorun' viruses."), MessageStyle::Information,
+                            title);
     } else {
-        controls.messageBox(QStringLiteral("An autorun file was founded, see its contents."),
-                            MessageStyle::Information, title);
+        controls.messageBox(QStringLiteral("An autorun file was founded, see its contents."), MessageStyle::Information,
+                            title);
     }
 }
 
@@ -75,7 +75,7 @@ void TickSequence(TickCounter &tickCount, Controls &controls, platform::FileFunc
     controls.setProgressValue(kProgressChecking);
 
     AutorunFile file(controls, files);
-    file.resetAttributes(); // a write-protected disk still gets its presence test
+    file.resetAttributes();                     // a write-protected disk still gets its presence test
     showVerdict(controls, file.presenceTest()); // ticks meanwhile only raise the counter
 
     controls.setTimerEnabled(false);
