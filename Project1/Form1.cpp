@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #include "Form1.h"
 
-#include "platform/DriveListBox.h"
-#include "platform/Runtime.h"
+#include "platform/window/DriveListBox.h"
+#include "platform/window/Runtime.h"
 #include "scan/AutorunFile.h"
 
 #include <QCheckBox>
@@ -47,7 +48,7 @@ const QStringList kSansSerif{u"MS Sans Serif"_qs, u"Microsoft Sans Serif"_qs, u"
 const QStringList kTrebuchet{u"Trebuchet MS"_qs, u"DejaVu Sans"_qs, u"Sans Serif"_qs};
 const QStringList kConsole{u"Lucida Console"_qs, u"DejaVu Sans Mono"_qs, u"Monospace"_qs};
 
-// Colours as the classic 0x00BBGGRR values.
+// Colours written as 0x00BBGGRR, blue in the high byte, as the design gives them.
 QColor bgr(quint32 value)
 {
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
@@ -119,7 +120,7 @@ Form1::Form1(QWidget *parent)
     Timer1 = new QTimer(Frame2);
     Timer1->setObjectName(u"Timer1"_qs);
     Timer1->setInterval(kTimerInterval);
-    Timer1->setTimerType(Qt::PreciseTimer); // the stages are promised at 0.2, 1.0 and 2.0 s
+    Timer1->setTimerType(Qt::PreciseTimer); // a coarse timer would drift the stages off 0.2, 1.0 and 2.0 s
 
     Frame4 = place<QGroupBox>(this, "Frame4", {8, 288, 273, 65}, QString());
     Frame4->setAccessibleName(u"Frame4"_qs);
@@ -170,21 +171,21 @@ void Form1::Command1_Click()
 
 void Form1::Command2_Click()
 {
-    scan::DeleteCommand(*m_controls, platform::localFileFunctions());
+    scan::deleteCommand(*m_controls, platform::localFileFunctions());
 }
 
 void Form1::Command4_Click()
 {
-    m_controls->messageBox(u"Orvane 1.00 was written by Pellium Corporation."_qs, platform::MessageStyle::Information,
-                           u"About orvane."_qs);
+    m_controls->messageBox(u"Orvane " ORVANE_VERSION " was written by Pellium Corporation."_qs,
+                           platform::MessageStyle::Information, u"About orvane."_qs);
 }
 
 void Form1::Command5_Click()
 {
-    scan::SearchCommand(*m_controls);
+    scan::searchCommand(*m_controls);
 }
 
 void Form1::Timer1_Timer()
 {
-    scan::TickSequence(TickCount, *m_controls, platform::localFileFunctions());
+    scan::tickSequence(TickCount, *m_controls, platform::localFileFunctions());
 }

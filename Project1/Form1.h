@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "platform/RichTextBox.h"
-#include "platform/WidgetControls.h"
+#include "platform/files/TextFileLoader.h"
+#include "platform/window/WidgetControls.h"
 #include "scan/StagedScan.h"
 
 #include <QWidget>
@@ -19,8 +20,13 @@ namespace platform {
 class DriveListBox;
 }
 
-// The program's one window. It lays out its controls and hands each handled event to the
-// scan operations; the controls keep the names a user's documentation gives them.
+// The program's one window. It lays out its controls and hands each handled event on:
+//
+//   Timer1 tick -> scan::tickSequence (stages, check, verdict, contents)
+//     -> scan::AutorunFile (the autorun path of Drive1's volume and its operations)
+//       -> platform::FileFunctions (the disk) and platform::Controls (these widgets)
+//
+// "Delete" goes to scan::deleteCommand the same way; "Search Viruses" switches Timer1 on.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -37,27 +43,27 @@ public:
     void Timer1_Timer();
 
 private:
-    QFrame *Picture1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLabel *Label4 = nullptr;
-    QGroupBox *Frame1 = nullptr;
-    platform::DriveListBox *Drive1 = nullptr;
-    QGroupBox *Frame2 = nullptr;
-    QCheckBox *Check1 = nullptr;
-    QPushButton *Command4 = nullptr;
-    QPushButton *Command5 = nullptr;
-    QTimer *Timer1 = nullptr;
-    QGroupBox *Frame4 = nullptr;
-    QProgressBar *XP_ProgressBar1 = nullptr;
-    QLabel *Label5 = nullptr;
-    QGroupBox *Frame3 = nullptr;
-    QPlainTextEdit *Text1 = nullptr;
-    QPushButton *Command2 = nullptr;
-    QPushButton *Command1 = nullptr;
+    QFrame *Picture1 = nullptr;               // the white banner
+    QLabel *Label1 = nullptr;                 // the grey band across its top
+    QLabel *Label2 = nullptr;                 // company name, on the band
+    QLabel *Label3 = nullptr;                 // product name
+    QLabel *Label4 = nullptr;                 // version
+    QGroupBox *Frame1 = nullptr;              // "Removeable Disk"
+    platform::DriveListBox *Drive1 = nullptr; // the volumes to choose from
+    QGroupBox *Frame2 = nullptr;              // "Options"
+    QCheckBox *Check1 = nullptr;              // "Show contents"
+    QPushButton *Command4 = nullptr;          // "About"
+    QPushButton *Command5 = nullptr;          // "Search Viruses"
+    QTimer *Timer1 = nullptr;                 // the scan's 200 ms ticks
+    QGroupBox *Frame4 = nullptr;              // untitled: progress and status
+    QProgressBar *XP_ProgressBar1 = nullptr;  // the scan's progress
+    QLabel *Label5 = nullptr;                 // the status line
+    QGroupBox *Frame3 = nullptr;              // "Contents"
+    QPlainTextEdit *Text1 = nullptr;          // the contents pane
+    QPushButton *Command2 = nullptr;          // "Delete"
+    QPushButton *Command1 = nullptr;          // "Quit"
 
-    platform::RichTextBox r{platform::localFileFunctions()};
+    platform::TextFileLoader r{platform::localFileFunctions()}; // the hidden loader of the file's text
     std::unique_ptr<platform::WidgetControls> m_controls;
     scan::TickCounter TickCount = 0;
 };

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 // The check of the scan's last stage (reset, presence test, load) against the raw system
 // calls doing the same, the same check on hostile files, and the presence test on large
 // roots.
 #include "Stats.h"
 
-#include "platform/RichTextBox.h"
+#include "platform/files/TextFileLoader.h"
 #include "scan/AutorunFile.h"
 
 #include <QDir>
@@ -26,7 +27,7 @@ class BenchControls final : public platform::Controls
 {
 public:
     QString drive;
-    platform::RichTextBox r{platform::localFileFunctions()};
+    platform::TextFileLoader r{platform::localFileFunctions()};
 
     platform::Status setStatusCaption(const QString &) override { return platform::Status::Ok; }
     platform::Status setTimerEnabled(bool) override { return platform::Status::Ok; }

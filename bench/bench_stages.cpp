@@ -1,5 +1,6 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 // When the three stages and the verdict appear after "Search Viruses", with the real
-// 200 ms timer, against the 0.2 / 1.0 / 2.0 s they are promised at.
+// 200 ms timer, against the 0.2 / 1.0 / 2.0 s they are meant for.
 #include "Stats.h"
 
 #include "Form1.h"
@@ -83,12 +84,12 @@ int main(int argc, char *argv[])
     printHeader("Stages with the real timer, after the click (ms)");
     const char *names[] = {"\"Loading orvane...\" at 200", "\"Searching .inf...\" at 1000", "\"Loading...\" at 2000",
                            "verdict box at 2000"};
-    const double promised[] = {200, 1000, 2000, 2000};
+    const double intended[] = {200, 1000, 2000, 2000};
     for (int i = 0; i < 4; ++i) {
         const Stats s = Stats::of(at[i]);
-        const double error = std::max(std::abs(s.min - promised[i]), std::abs(s.max - promised[i]));
+        const double error = std::max(std::abs(s.min - intended[i]), std::abs(s.max - intended[i]));
         printRow(QString::fromLatin1(names[i]), s.text(1), QStringLiteral("error <= %1").arg(error, 0, 'f', 1),
-                 QStringLiteral("-"), QStringLiteral("within 5%"), error <= promised[i] * 0.05);
+                 QStringLiteral("-"), QStringLiteral("within 5%"), error <= intended[i] * 0.05);
     }
     return 0;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 // Start time to the first shown window, and idle memory, against an empty window and
 // against a window showing one label.
 #include "Stats.h"

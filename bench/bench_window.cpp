@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 // Shows Orvane's window, or as floors an empty window of the same size ("empty") or one
 // holding a single label ("label", the least a window that shows text pays), offscreen.
 // Prints "shown" once the window is on screen, then "rss KIB" once it is idle.

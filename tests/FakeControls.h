@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
 #include "platform/Controls.h"
-#include "platform/RichTextBox.h"
+#include "platform/files/TextFileLoader.h"
 
 #include <QSet>
 #include <QStringList>
@@ -72,7 +73,7 @@ private:
         return {value};
     }
 
-    platform::RichTextBox m_r;
+    platform::TextFileLoader m_r;
 };
 
 // The machine's file functions, except that the volume may refuse every write, and the

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #include "FakeControls.h"
 #include "TempVolume.h"
 
-#include "platform/RichTextBox.h"
+#include "platform/files/TextFileLoader.h"
 #include "scan/AutorunFile.h"
 
 #include <QTest>
@@ -128,9 +129,9 @@ void TstAutorunFile::loadIsBounded()
     QCOMPARE(::ftruncate(fd, off_t(2) << 30), 0); // 2 GiB, sparse
     ::close(fd);
 
-    platform::RichTextBox r(platform::localFileFunctions());
+    platform::TextFileLoader r(platform::localFileFunctions());
     QCOMPARE(r.loadFile(volume.path(u"autorun.inf"_qs)), Status::Ok);
-    QCOMPARE(r.text().size(), platform::RichTextBox::kLoadLimit);
+    QCOMPARE(r.text().size(), platform::TextFileLoader::kLoadLimit);
     QVERIFY(r.text().startsWith(u"[autorun]\u2400"_qs));
     // A failed load keeps what was loaded before.
     QCOMPARE(r.loadFile(volume.path(u"gone/autorun.inf"_qs)), Status::VolumeUnavailable);
@@ -171,7 +172,7 @@ void TstAutorunFile::deleteCommand()
     if (volume == u"not selected")
         controls.failing.insert(u"drive"_qs);
 
-    scan::DeleteCommand(controls, files);
+    scan::deleteCommand(controls, files);
     QCOMPARE(disk.entries(), left);
     QCOMPARE(controls.boxes, boxes);
     // Delete touches no control but its box.

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #include "FakeControls.h"
 #include "FatImage.h"
 
-#include "platform/VolumeList.h"
+#include "platform/files/VolumeList.h"
 #include "scan/AutorunFile.h"
 
 #include <QTest>
@@ -67,7 +68,7 @@ void TstFatVolume::throughTheVolumeList()
     QCOMPARE(file.loadIntoR(), Status::Ok);
     QCOMPARE(file.readContents().value, u"[autorun]\nlabel=Café\nopen=x.exe\n"_qs);
 
-    scan::DeleteCommand(controls, platform::localFileFunctions());
+    scan::deleteCommand(controls, platform::localFileFunctions());
     QCOMPARE(controls.boxes, boxes);
     QVERIFY(fat.unmount());
     QCOMPARE(fat.rootListing().contains("AUTORUN"), !deleted);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #include "FakeControls.h"
 #include "TempVolume.h"
 
@@ -18,7 +19,7 @@ const QString kUnchecked = u"Information|This Disk could not be checked.|48"_qs;
 void runTicks(scan::TickCounter &tickCount, int ticks, FakeControls &controls, platform::FileFunctions &files)
 {
     for (int i = 0; i < ticks; ++i)
-        scan::TickSequence(tickCount, controls, files);
+        scan::tickSequence(tickCount, controls, files);
 }
 
 } // namespace
@@ -75,7 +76,7 @@ void TstStagedScan::wholeScan()
     controls.contents = u"typed by the user"_qs;
 
     scan::TickCounter tickCount = 0;
-    scan::SearchCommand(controls);
+    scan::searchCommand(controls);
     runTicks(tickCount, 9, controls, files);
     QCOMPARE(tickCount, 9);
     // Only ticks 1 and 5 showed anything.
@@ -160,7 +161,7 @@ void TstStagedScan::ticksDuringTheVerdictOnlyCount()
         highest = tickCount;
         QCOMPARE(controls.calls.size(), callsBefore); // they changed nothing
     };
-    scan::TickSequence(tickCount, controls, platform::localFileFunctions());
+    scan::tickSequence(tickCount, controls, platform::localFileFunctions());
 
     QCOMPARE(highest, 40'010);
     QCOMPARE(controls.boxes.size(), 1);
@@ -177,9 +178,9 @@ void TstStagedScan::scansDoNotOverlap()
     QList<QStringList> runs;
     for (int run = 0; run < 2; ++run) {
         controls.calls.clear();
-        scan::SearchCommand(controls);
+        scan::searchCommand(controls);
         runTicks(tickCount, 3, controls, platform::localFileFunctions());
-        scan::SearchCommand(controls); // pressed again while counting: the scan goes on
+        scan::searchCommand(controls); // pressed again while counting: the scan goes on
         QCOMPARE(tickCount, 3);
         runTicks(tickCount, 7, controls, platform::localFileFunctions());
         runs.append(controls.calls);
@@ -222,7 +223,7 @@ void TstStagedScan::diskChangesDuringTheCheck()
     FakeControls controls(files);
     controls.drive = disk.root();
     scan::TickCounter tickCount = 9;
-    scan::TickSequence(tickCount, controls, files);
+    scan::tickSequence(tickCount, controls, files);
 
     QCOMPARE(controls.boxes, QStringList{verdict});
     QCOMPARE(controls.contents, QString()); // nothing of another file, nothing stale

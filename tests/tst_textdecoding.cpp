@@ -1,4 +1,5 @@
-#include "platform/TextDecoding.h"
+// SPDX-License-Identifier: LicenseRef-proprietary
+#include "platform/files/TextDecoding.h"
 
 #include <QTest>
 

@@ -1,4 +1,5 @@
-#include "platform/VolumeList.h"
+// SPDX-License-Identifier: LicenseRef-proprietary
+#include "platform/files/VolumeList.h"
 
 #include <QTest>
 

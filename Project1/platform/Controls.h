@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "Status.h"
+#include "platform/Status.h"
 
 #include <QString>
 
@@ -9,7 +10,7 @@ namespace platform {
 // `Check1`'s values.
 enum class CheckValue { Unticked = 0, Ticked = 1, Greyed = 2 };
 
-// Icon and buttons of a message box, numbered as the classic message box styles.
+// Icon and buttons of a message box, numbered as the Windows message box styles are.
 enum class MessageStyle { Warning = 48, Information = 64 };
 
 // The operations the handlers need of the window's controls. The window provides them;

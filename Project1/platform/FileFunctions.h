@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "Status.h"
+#include "platform/Status.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #include "AutorunFile.h"
 
 namespace scan {
@@ -55,7 +56,7 @@ Result<QString> AutorunFile::readContents()
     return m_controls.rText();
 }
 
-void DeleteCommand(platform::Controls &controls, platform::FileFunctions &files)
+void deleteCommand(platform::Controls &controls, platform::FileFunctions &files)
 {
     AutorunFile file(controls, files);
     file.resetAttributes(); // a failed reset does not stop the deletion

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
 #include "platform/Controls.h"
@@ -35,6 +36,6 @@ private:
 
 // What "Delete" does: reset the attributes, then delete. Nothing is shown unless a file
 // that is there could not be removed.
-void DeleteCommand(platform::Controls &controls, platform::FileFunctions &files);
+void deleteCommand(platform::Controls &controls, platform::FileFunctions &files);
 
 } // namespace scan

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #include "StagedScan.h"
 
 #include "AutorunFile.h"
@@ -14,7 +15,10 @@ namespace {
 
 enum class Stage : TickCounter { Loading = 1, Searching = 5, Checking = 10 };
 
-enum Progress : int { kProgressLoading = 10, kProgressSearching = 70, kProgressChecking = 100, kProgressRest = 0 };
+constexpr int kProgressLoading = 10;
+constexpr int kProgressSearching = 70;
+constexpr int kProgressChecking = 100;
+constexpr int kProgressRest = 0;
 
 bool at(TickCounter tickCount, Stage stage)
 {
@@ -51,12 +55,12 @@ void showContents(AutorunFile &file, Controls &controls)
 
 } // namespace
 
-void SearchCommand(Controls &controls)
+void searchCommand(Controls &controls)
 {
     controls.setTimerEnabled(true);
 }
 
-void TickSequence(TickCounter &tickCount, Controls &controls, platform::FileFunctions &files)
+void tickSequence(TickCounter &tickCount, Controls &controls, platform::FileFunctions &files)
 {
     ++tickCount;
 

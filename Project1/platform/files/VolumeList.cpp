@@ -1,9 +1,13 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #include "VolumeList.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QVarLengthArray>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 
@@ -54,16 +58,32 @@ bool readSysFlag(const QString &path)
 
 bool deviceIsRemovable(const MountEntry &mount)
 {
-    if (mount.device.startsWith("0:"))
+    if (major(mount.device) == 0)
         return false; // no block device behind it (FUSE, virtual)
     const QString device =
-        QFileInfo(QStringLiteral("/sys/dev/block/") + QString::fromLatin1(mount.device)).canonicalFilePath();
+        QFileInfo(QStringLiteral("/sys/dev/block/%1:%2").arg(major(mount.device)).arg(minor(mount.device)))
+            .canonicalFilePath();
     if (device.isEmpty())
         return false;
     // USB disks often call themselves fixed; the bus they hang on tells.
     if (device.contains(QLatin1String("/usb")) || device.contains(QLatin1String("/mmc")))
         return true;
     return readSysFlag(device + QStringLiteral("/removable")) || readSysFlag(device + QStringLiteral("/../removable"));
+}
+
+// Desktop automounters name the mount point after the label: /media/USER/LABEL or
+// /run/media/USER/LABEL.
+QString automountLabel(QStringView mountPoint)
+{
+    for (const QStringView base : {u"/media/", u"/run/media/"}) {
+        if (!mountPoint.startsWith(base))
+            continue;
+        const QStringView rest = mountPoint.sliced(base.size()); // USER/LABEL
+        const qsizetype slash = rest.indexOf(u'/');
+        if (slash > 0 && slash + 1 < rest.size() && !rest.sliced(slash + 1).contains(u'/'))
+            return rest.sliced(slash + 1).toString();
+    }
+    return {};
 }
 
 QString labelOf(const MountEntry &mount)
@@ -77,24 +97,45 @@ QString labelOf(const MountEntry &mount)
                 return unescapeUdev(label);
         }
     }
-    // Desktop automounters name the mount point after the label.
-    static const QRegularExpression automount(QStringLiteral("^(?:/run)?/media/[^/]+/([^/]+)$"));
-    const QRegularExpressionMatch match = automount.match(mount.mountPoint);
-    return match.hasMatch() ? match.captured(1) : QString();
+    return automountLabel(mount.mountPoint);
+}
+
+// "major:minor" as the device number it stands for; 0 when it is not one.
+dev_t parseDevice(QByteArrayView field)
+{
+    const qsizetype colon = field.indexOf(':');
+    bool majorOk = false, minorOk = false;
+    const uint majorNumber = field.first(qMax<qsizetype>(colon, 0)).toUInt(&majorOk);
+    const uint minorNumber = colon < 0 ? 0 : field.sliced(colon + 1).toUInt(&minorOk);
+    return majorOk && minorOk ? makedev(majorNumber, minorNumber) : 0;
 }
 
 } // namespace
 
 QList<MountEntry> parseMountInfo(QByteArrayView text)
 {
+    // id parent major:minor root mountpoint options [optional...] - fstype source superoptions
     QList<MountEntry> mounts;
-    for (const QByteArrayView line : QByteArray::fromRawData(text.data(), text.size()).split('\n')) {
-        // id parent major:minor root mountpoint options [optional...] - fstype source superoptions
-        const QList<QByteArray> fields = line.toByteArray().split(' ');
-        const qsizetype separator = fields.indexOf("-");
-        if (fields.size() < 7 || separator < 6 || separator + 2 >= fields.size())
+    while (!text.isEmpty()) {
+        qsizetype end = text.indexOf('\n');
+        if (end < 0)
+            end = text.size();
+        QByteArrayView line = text.first(end);
+        text = text.sliced(qMin(end + 1, text.size()));
+
+        QVarLengthArray<QByteArrayView, 12> fields;
+        while (!line.isEmpty()) {
+            const qsizetype space = line.indexOf(' ');
+            fields.append(space < 0 ? line : line.first(space));
+            line = space < 0 ? QByteArrayView() : line.sliced(space + 1);
+        }
+        qsizetype separator = 6;
+        while (separator < fields.size() && fields[separator] != "-")
+            ++separator;
+        if (separator + 2 >= fields.size())
             continue;
-        mounts.append({fields[2], unescape(fields[4]), fields[separator + 1], unescape(fields[separator + 2])});
+        mounts.append({parseDevice(fields[2]), unescape(fields[4]), fields[separator + 1].toByteArray(),
+                       unescape(fields[separator + 2])});
     }
     return mounts;
 }
@@ -137,10 +178,16 @@ QList<Volume> volumesFrom(const QList<MountEntry> &mounts, const std::function<b
 
 QList<Volume> mountedVolumes()
 {
-    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    QFile table(QString::fromLatin1(kMountTable));
     if (!table.open(QIODevice::ReadOnly))
         return {};
     return volumesFrom(parseMountInfo(table.readAll()), deviceIsRemovable, labelOf);
+}
+
+bool isMountedAt(const QString &root, dev_t device)
+{
+    struct stat info = {};
+    return ::stat(QFile::encodeName(root).constData(), &info) == 0 && info.st_dev == device;
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "FileFunctions.h"
+#include "platform/FileFunctions.h"
 
 #include <QString>
 
@@ -8,13 +9,13 @@ namespace platform {
 
 // The hidden loader `r`: it loads a text file from the disk and gives back its plain text.
 // It is never shown, so it needs no widget.
-class RichTextBox
+class TextFileLoader
 {
 public:
     // Enough for any real autorun.inf; a huge or endless file is cut here.
     static constexpr qsizetype kLoadLimit = 64 * 1024;
 
-    explicit RichTextBox(FileFunctions &files) : m_files(files) {}
+    explicit TextFileLoader(FileFunctions &files) : m_files(files) {}
 
     // Replaces the content with the file's; on failure the content stays as it was.
     Status loadFile(const QString &path);

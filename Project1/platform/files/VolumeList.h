@@ -1,24 +1,30 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
 
+#include <sys/types.h>
+
 #include <functional>
 
 namespace platform {
+
+// The kernel's table of this process's mounts; it reads no mounted file system.
+inline constexpr char kMountTable[] = "/proc/self/mountinfo";
 
 // A mounted volume a user could mean in the drive list.
 struct Volume {
     QString driveSpecification; // what the autorun path is formed from: the mount root
     QString entryText;          // what the list shows: "LABEL (/media/anna/LABEL)" or the root alone
     bool removable = false;
-    QByteArray device; // "major:minor" of the mounted file system
+    dev_t device = 0; // the mounted file system
 };
 
-// One line of /proc/self/mountinfo, unescaped. The table lists mounts as they came.
+// One line of the mount table, unescaped. The table lists mounts as they came.
 struct MountEntry {
-    QByteArray device; // "major:minor"
+    dev_t device = 0;
     QString mountPoint;
     QByteArray fsType;
     QString source;
@@ -38,5 +44,10 @@ QList<Volume> volumesFrom(const QList<MountEntry> &mounts, const std::function<b
 // The volumes mounted now. Reads only the kernel's mount table and device attributes,
 // never the mounted file systems, so a dead network mount cannot stall it.
 QList<Volume> mountedVolumes();
+
+// Whether `root` is still the root of the file system `device`: once a volume is
+// unmounted, its mount point is a plain directory of another file system. Asks the file
+// system at `root`, so it waits for a disk that does not answer.
+bool isMountedAt(const QString &root, dev_t device);
 
 } // namespace platform

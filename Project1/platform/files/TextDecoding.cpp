@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #include "TextDecoding.h"
 
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace platform {
 
@@ -17,7 +19,8 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-QString decodeCp1252(QByteArrayView bytes)
+// Hand-written only for a Qt built without ICU, whose decoder knows no Windows-1252.
+QString decodeCp1252ByTable(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
     QChar *out = text.data();
@@ -28,48 +31,23 @@ QString decodeCp1252(QByteArrayView bytes)
     return text;
 }
 
-// Length of the complete UTF-8 text at the start of `bytes`, or -1 when it is not UTF-8.
-// When `truncated`, a sequence cut off by the end of the bytes is left out instead of
-// counting as invalid.
-qsizetype validUtf8Length(QByteArrayView bytes, bool truncated)
+QString decodeCp1252(QByteArrayView bytes)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char b = p[i];
-        qsizetype length = 0;
-        unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            if (b == 0xE0)
-                low = 0xA0; // overlong
-            else if (b == 0xED)
-                high = 0x9F; // surrogates
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            if (b == 0xF0)
-                low = 0x90; // overlong
-            else if (b == 0xF4)
-                high = 0x8F; // beyond U+10FFFF
-        } else {
-            return -1;
-        }
-        for (qsizetype k = 1; k < length; ++k) {
-            if (i + k >= n)
-                return truncated ? i : -1;
-            const unsigned char c = p[i + k];
-            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF))
-                return -1;
-        }
-        i += length;
-    }
-    return n;
+    QStringDecoder decoder("windows-1252", QStringConverter::Flag::Stateless);
+    return decoder.isValid() ? decoder.decode(bytes) : decodeCp1252ByTable(bytes);
+}
+
+// The bytes as UTF-8, or nothing when they are not UTF-8 (overlong forms, surrogates and
+// values past U+10FFFF included). When `truncated`, a sequence cut off by the end of the
+// bytes is left out instead of counting as invalid: a stateful decoder holds it back.
+std::optional<QString> decodeUtf8(QByteArrayView bytes, bool truncated)
+{
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           truncated ? QStringConverter::Flag::Default : QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
 }
 
 QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
@@ -139,8 +117,8 @@ QString decodeDiskText(QByteArrayView bytes, bool truncated)
                 units.chop(2);
         }
         raw = decodeWith(littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE, units);
-    } else if (const qsizetype valid = validUtf8Length(bytes, truncated); valid >= 0) {
-        raw = decodeWith(QStringConverter::Utf8, bytes.first(valid));
+    } else if (std::optional<QString> utf8 = decodeUtf8(bytes, truncated)) {
+        raw = std::move(*utf8);
     } else {
         raw = decodeCp1252(bytes);
     }

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "Controls.h"
+#include "platform/Controls.h"
 
 class QWidget;
 

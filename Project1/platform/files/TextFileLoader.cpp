@@ -1,10 +1,11 @@
-#include "RichTextBox.h"
+// SPDX-License-Identifier: LicenseRef-proprietary
+#include "platform/files/TextFileLoader.h"
 
 #include "TextDecoding.h"
 
 namespace platform {
 
-Status RichTextBox::loadFile(const QString &path)
+Status TextFileLoader::loadFile(const QString &path)
 {
     // One byte past the limit tells a file that ends there from one that goes on.
     Result<QByteArray> bytes = m_files.readPrefix(path, kLoadLimit + 1);

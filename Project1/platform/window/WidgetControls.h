@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "Controls.h"
-#include "RichTextBox.h"
+#include "platform/Controls.h"
+#include "platform/files/TextFileLoader.h"
 
 #include <QPointer>
 
@@ -25,7 +26,7 @@ struct ControlWidgets {
     QPointer<QCheckBox> check;
     QPointer<QPlainTextEdit> contents;
     QPointer<QTimer> timer;
-    RichTextBox *r = nullptr; // the hidden loader, owned by the window
+    TextFileLoader *r = nullptr; // the hidden loader, owned by the window
 };
 
 // The control operations over the window's real widgets.

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #include "WidgetControls.h"
 
 #include "DriveListBox.h"
 #include "MessageBox.h"
+
+#include "platform/files/VolumeList.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -63,7 +66,12 @@ Result<QString> WidgetControls::driveSpecification()
 {
     if (!m_w.drive)
         return Result<QString>::failure(Status::ControlFailed);
-    return m_w.drive->drive();
+    const std::optional<DriveListBox::Selection> selected = m_w.drive->selection();
+    if (!selected)
+        return Result<QString>::failure(Status::ControlFailed);
+    if (selected->device != 0 && !isMountedAt(selected->root, selected->device))
+        return Result<QString>::failure(Status::VolumeUnavailable);
+    return {selected->root};
 }
 
 Status WidgetControls::setProgressValue(int percent)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
 #include "MessageBox.h"
 
 #include <QMessageBox>

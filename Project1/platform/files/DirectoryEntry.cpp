@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#include "DirectoryEntry.h"
+
+#include <QByteArrayView>
+
+#include <cerrno>
+#include <fcntl.h>
+
+namespace platform {
+
+Status statusFromErrno(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return Status::NotFound;
+    case EACCES:
+    case EPERM:
+        return Status::AccessDenied;
+    case EROFS:
+        return Status::WriteProtected;
+    case ENOSYS:
+    case ENOTTY:
+    case EOPNOTSUPP:
+        return Status::Unsupported;
+    case ELOOP:
+    case EISDIR:
+    case ENXIO:
+        return Status::NotRegularFile;
+    default:
+        return Status::IoError;
+    }
+}
+
+namespace {
+// ASCII letters fold, as the Windows file systems match names; a name that merely looks
+// alike in another script is another name.
+bool sameNameInAnyCase(QByteArrayView name, QByteArrayView wanted)
+{
+    return name.size() == wanted.size() && name.compare(wanted, Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
+{
+    DirectoryEntry exact{wanted, {}};
+    if (::fstatat(dirFd, wanted.constData(), &exact.info, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!S_ISDIR(exact.info.st_mode))
+            return {exact};
+    } else if (errno != ENOENT) {
+        return Result<DirectoryEntry>::failure(Status::VolumeUnavailable);
+    }
+
+    Fd listFd(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Dir dir(listFd.valid() ? ::fdopendir(listFd.get()) : nullptr);
+    if (!dir)
+        return Result<DirectoryEntry>::failure(Status::VolumeUnavailable);
+    (void)listFd.release(); // the stream owns it now
+
+    Result<DirectoryEntry> best = Result<DirectoryEntry>::failure(Status::NotFound);
+    errno = 0;
+    while (const dirent *d = ::readdir(dir.get())) {
+        const QByteArrayView name(d->d_name);
+        if (d->d_type == DT_DIR || name == QByteArrayView(wanted) || !sameNameInAnyCase(name, wanted)
+            || (best.ok() && QByteArrayView(best.value.name) < name))
+            continue;
+        DirectoryEntry candidate{name.toByteArray(), {}};
+        if (::fstatat(dirFd, d->d_name, &candidate.info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(candidate.info.st_mode))
+            best = {candidate};
+        errno = 0;
+    }
+    if (errno != 0 && !best.ok())
+        return Result<DirectoryEntry>::failure(Status::VolumeUnavailable);
+    return best;
+}
+
+Status openRegular(int dirFd, DirectoryEntry &entry, Fd &file)
+{
+    if (!S_ISREG(entry.info.st_mode))
+        return Status::NotRegularFile;
+    file = Fd(::openat(dirFd, entry.name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.valid())
+        return statusFromErrno(errno);
+    struct stat opened = {};
+    if (::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != entry.info.st_dev
+        || opened.st_ino != entry.info.st_ino)
+        return Status::NotRegularFile;
+    entry.info = opened;
+    return Status::Ok;
+}
+
+} // namespace platform

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#pragma once
+
+#include "platform/Status.h"
+#include "platform/files/Fd.h"
+
+#include <QByteArray>
+
+#include <sys/stat.h>
+
+namespace platform {
+
+// An entry of a directory, as an lstat() of it saw it.
+struct DirectoryEntry {
+    QByteArray name; // as the directory spells it
+    struct stat info = {};
+};
+
+// The non-directory entry of the directory `dirFd` whose name is `wanted` in any letter
+// case, never following a link. The exact spelling wins; otherwise the first in byte
+// order, so that repeated operations agree on the entry where a case-sensitive file
+// system holds several. NotFound when there is none; VolumeUnavailable when the directory
+// cannot be searched or read.
+Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted);
+
+// Opens `entry` of `dirFd` for reading, without following a link and without blocking on
+// a FIFO or device, and checks that the open file is still the regular file that was
+// looked up; `entry.info` is then the open file's.
+Status openRegular(int dirFd, DirectoryEntry &entry, Fd &file);
+
+// What an errno from a file function means to its caller.
+Status statusFromErrno(int error);
+
+} // namespace platform

@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#include "platform/FileFunctions.h"
+#include "platform/files/DirectoryEntry.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
+#include <sys/vfs.h>
+
+namespace platform {
+
+namespace {
+
+// The directory `path` names an entry in (the volume's root), open, and that entry.
+struct Located {
+    Fd dir;
+    DirectoryEntry entry;
+};
+
+// Failing to open or search the directory, for whatever reason, means the volume cannot be
+// read at all, which callers must tell apart from a missing entry.
+Status locate(const QString &path, Located &located)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    const qsizetype slash = encoded.lastIndexOf('/');
+    QByteArray directory = encoded.left(slash);
+    if (slash < 0)
+        directory = QByteArrayLiteral(".");
+    else if (slash == 0)
+        directory = QByteArrayLiteral("/");
+    located.dir = Fd(::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!located.dir.valid())
+        return Status::VolumeUnavailable;
+    Result<DirectoryEntry> entry = findEntry(located.dir.get(), encoded.mid(slash + 1));
+    located.entry = entry.value;
+    return entry.status;
+}
+
+Status clearFatAttributes(int fd)
+{
+    quint32 attributes = 0;
+    if (::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
+        return statusFromErrno(errno);
+    attributes &= ~quint32(ATTR_RO | ATTR_HIDDEN | ATTR_SYS | ATTR_ARCH);
+    if (::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &attributes) != 0)
+        return statusFromErrno(errno);
+    return Status::Ok;
+}
+
+// Reads at most `limit` bytes into a buffer sized for the file's `size` plus one byte to
+// see it end, grown should the file be longer by now.
+Result<QByteArray> readAtMost(int fd, off_t size, qsizetype limit)
+{
+    QByteArray bytes(qMin(limit, qsizetype(qMax<off_t>(size, 0)) + 1), Qt::Uninitialized);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() == limit)
+                break;
+            bytes.resize(qMin(limit, bytes.size() * 2));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Result<QByteArray>::failure(statusFromErrno(errno));
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    bytes.truncate(filled);
+    return {bytes};
+}
+
+class LocalFileFunctions final : public FileFunctions
+{
+public:
+    Status setAttributes(const QString &path, FileAttributes) override
+    {
+        Located located;
+        Fd file;
+        if (const Status s = locate(path, located); s != Status::Ok)
+            return s;
+        if (const Status s = openRegular(located.dir.get(), located.entry, file); s != Status::Ok)
+            return s;
+        struct statfs fs = {};
+        if (::fstatfs(file.get(), &fs) == 0 && fs.f_type == MSDOS_SUPER_MAGIC)
+            return clearFatAttributes(file.get());
+        const mode_t mode = located.entry.info.st_mode;
+        if ((mode & S_IWUSR) == 0 && ::fchmod(file.get(), (mode & 07777) | S_IWUSR) != 0)
+            return statusFromErrno(errno);
+        return Status::Ok;
+    }
+
+    Status deleteFile(const QString &path) override
+    {
+        Located located;
+        if (const Status s = locate(path, located); s != Status::Ok)
+            return s;
+        // No AT_REMOVEDIR: should the entry have become a directory meanwhile, it stays.
+        if (::unlinkat(located.dir.get(), located.entry.name.constData(), 0) != 0)
+            return statusFromErrno(errno);
+        return Status::Ok;
+    }
+
+    Result<QString> lookup(const QString &path) override
+    {
+        Located located;
+        const Status s = locate(path, located);
+        if (s == Status::NotFound)
+            return {QString()};
+        if (s != Status::Ok)
+            return Result<QString>::failure(s);
+        return {QFile::decodeName(located.entry.name)};
+    }
+
+    Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
+    {
+        Located located;
+        Fd file;
+        if (const Status s = locate(path, located); s != Status::Ok)
+            return Result<QByteArray>::failure(s);
+        if (const Status s = openRegular(located.dir.get(), located.entry, file); s != Status::Ok)
+            return Result<QByteArray>::failure(s);
+        return readAtMost(file.get(), located.entry.info.st_size, limit);
+    }
+};
+
+} // namespace
+
+FileFunctions &localFileFunctions()
+{
+    static LocalFileFunctions functions;
+    return functions;
+}
+
+} // namespace platform
