@@ -4,8 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}"
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build build/release
+cmake --preset release >/dev/null
+cmake --build --preset release
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
     echo "No display to show the window on; on a machine without one, try: xvfb-run ./run.sh"
     exit 1

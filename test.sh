@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
-# Builds Orvane and runs every test: the suites, the same suites under AddressSanitizer
-# and UndefinedBehaviorSanitizer, and a short run of each fuzz target.
+# SPDX-License-Identifier: LicenseRef-proprietary
+# Builds Orvane and runs every test: the suites (with the style and lint checks), the same
+# suites under AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each
+# fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/packages.sh
-# FAT volume tests mount a real FAT image through FUSE; the fuzz targets need clang.
-ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse clang libclang-rt-14-dev
+# FAT volume tests mount a real FAT image through FUSE; the fuzz targets need clang; the
+# lint tests check the code and the desktop files.
+ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse clang libclang-rt-14-dev \
+    clang-format clang-tidy desktop-file-utils appstream
 
-cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON >/dev/null
-cmake --build build/debug
-ctest --test-dir build/debug --output-on-failure
+for preset in debug asan; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset"
+done
 
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DORVANE_SANITIZE=ON >/dev/null
-cmake --build build/asan
-ctest --test-dir build/asan --output-on-failure
-
-CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
-    -DORVANE_FUZZ=ON >/dev/null
-cmake --build build/fuzz --target fuzz_textdecoding
-ctest --test-dir build/fuzz -L fuzz --output-on-failure
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz

@@ -2,6 +2,7 @@
 // The check of the scan's last stage (reset, presence test, load) against the raw system
 // calls doing the same, the same check on hostile files, and the presence test on large
 // roots.
+#include "FakeControls.h"
 #include "Stats.h"
 
 #include "platform/files/TextFileLoader.h"
@@ -21,27 +22,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Only what the check needs of the window: the selected root and the loader.
-class BenchControls final : public platform::Controls
-{
-public:
-    QString drive;
-    platform::TextFileLoader r{platform::localFileFunctions()};
-
-    platform::Status setStatusCaption(const QString &) override { return platform::Status::Ok; }
-    platform::Status setTimerEnabled(bool) override { return platform::Status::Ok; }
-    platform::Result<platform::CheckValue> checkValue() override { return {platform::CheckValue::Ticked}; }
-    platform::Status setContentsText(const QString &) override { return platform::Status::Ok; }
-    platform::Result<QString> driveSpecification() override { return {drive}; }
-    platform::Status setProgressValue(int) override { return platform::Status::Ok; }
-    platform::Status messageBox(const QString &, platform::MessageStyle, const QString &) override
-    {
-        return platform::Status::Ok;
-    }
-    platform::Status loadIntoR(const QString &path) override { return r.loadFile(path); }
-    platform::Result<QString> rText() override { return {r.text()}; }
-};
 
 template <typename F>
 double microseconds(F f)
@@ -79,7 +59,7 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
     return bytes;
 }
 
-void theCheck(BenchControls &controls)
+void theCheck(FakeControls &controls)
 {
     scan::AutorunFile file(controls, platform::localFileFunctions());
     file.resetAttributes();
@@ -103,7 +83,7 @@ void checkAgainstRawCalls(const QString &base)
 {
     QTemporaryDir volume(base + QStringLiteral("/orvane-bench-XXXXXX"));
     writeFile(volume.filePath(QStringLiteral("autorun.inf")), QByteArray(4096, 'a'));
-    BenchControls controls;
+    FakeControls controls;
     controls.drive = volume.path();
     const QByteArray raw = QFile::encodeName(volume.filePath(QStringLiteral("autorun.inf")));
     QList<double> ours, floor;
@@ -148,7 +128,7 @@ void hostileFiles(const QString &base)
     for (const Case &c : cases) {
         QTemporaryDir volume(base + QStringLiteral("/orvane-hostile-XXXXXX"));
         c.make(volume.filePath(QStringLiteral("AUTORUN.INF")));
-        BenchControls controls;
+        FakeControls controls;
         controls.drive = volume.path();
         QList<double> times, growth;
         for (int i = 0; i < 20; ++i) {
@@ -184,7 +164,7 @@ void largeRoots(const QString &base)
             const QByteArray name = root + "/file" + QByteArray::number(i) + ".txt";
             ::close(::open(name.constData(), O_WRONLY | O_CREAT, 0644));
         }
-        BenchControls controls;
+        FakeControls controls;
         controls.drive = volume.path();
         scan::AutorunFile file(controls, platform::localFileFunctions());
         QList<double> times, floor;

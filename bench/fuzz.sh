@@ -6,10 +6,9 @@ cd "$(dirname "$0")/.."
 . scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev
 seconds=${1:-600}
-CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
-    -DORVANE_FUZZ=ON >/dev/null
-cmake --build build/fuzz --target fuzz_textdecoding fuzz_entryname >/dev/null
-for target in fuzz_textdecoding fuzz_entryname; do
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz >/dev/null
+for target in fuzz_textdecoding; do
     corpus=build/fuzz/tests/fuzz/corpus/$target
     mkdir -p "$corpus"
     echo "== $target, $seconds s"

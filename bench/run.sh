@@ -4,8 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}"
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DORVANE_BENCH=ON >/dev/null
-cmake --build build/bench >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench >/dev/null
 build/bench/bench/bench_startup
 build/bench/bench/bench_check
 build/bench/bench/bench_stages

@@ -10,16 +10,18 @@
 
 #include <functional>
 
-// The window's controls without a window: records every call, keeps what a user would
-// see, and fails the operations named in `failing` ("caption", "timer", "check",
-// "contents", "drive", "progress", "box", "load", "rtext").
+// The control operations, as a test names one to fail.
+enum class Op { Caption, Timer, Check, Contents, Drive, Progress, Box, Load, RText };
+
+// The window's controls without a window: records every call as "op:value", keeps what a
+// user would see, and fails the operations in `failing`.
 class FakeControls final : public platform::Controls
 {
 public:
     explicit FakeControls(platform::FileFunctions &files = platform::localFileFunctions()) : m_r(files) {}
 
     QStringList calls;
-    QSet<QString> failing;
+    QSet<Op> failing;
     QString drive;
     platform::CheckValue check = platform::CheckValue::Ticked;
     std::function<void()> whileBoxOpen;
@@ -30,18 +32,17 @@ public:
     bool timerEnabled = false;
     QStringList boxes; // "title|text|style"
 
-    platform::Status setStatusCaption(const QString &text) override { return act(u"caption"_qs, text, caption); }
-    platform::Status setTimerEnabled(bool enabled) override { return act(u"timer"_qs, enabled, timerEnabled); }
-    platform::Status setContentsText(const QString &text) override { return act(u"contents"_qs, text, contents); }
-    platform::Status setProgressValue(int percent) override { return act(u"progress"_qs, percent, progress); }
-    platform::Result<platform::CheckValue> checkValue() override { return get(u"check"_qs, check); }
-    platform::Result<QString> driveSpecification() override { return get(u"drive"_qs, drive); }
-    platform::Result<QString> rText() override { return get(u"rtext"_qs, m_r.text()); }
+    platform::Status setStatusCaption(const QString &text) override { return set(Op::Caption, text, caption); }
+    platform::Status setTimerEnabled(bool enabled) override { return set(Op::Timer, enabled, timerEnabled); }
+    platform::Status setContentsText(const QString &text) override { return set(Op::Contents, text, contents); }
+    platform::Status setProgressValue(int percent) override { return set(Op::Progress, percent, progress); }
+    platform::Result<platform::CheckValue> checkValue() override { return get(Op::Check, check); }
+    platform::Result<QString> driveSpecification() override { return get(Op::Drive, drive); }
+    platform::Result<QString> rText() override { return get(Op::RText, m_r.text()); }
     platform::Status messageBox(const QString &text, platform::MessageStyle style, const QString &title) override
     {
         const QString box = title + u'|' + text + u'|' + QString::number(int(style));
-        calls.append(u"box:"_qs + box);
-        if (failing.contains(u"box"_qs))
+        if (record(Op::Box, box))
             return platform::Status::ControlFailed;
         boxes.append(box);
         if (whileBoxOpen)
@@ -50,25 +51,30 @@ public:
     }
     platform::Status loadIntoR(const QString &path) override
     {
-        calls.append(u"load:"_qs + path);
-        return failing.contains(u"load"_qs) ? platform::Status::ControlFailed : m_r.loadFile(path);
+        return record(Op::Load, path) ? platform::Status::ControlFailed : m_r.loadFile(path);
     }
 
 private:
-    template <typename T>
-    platform::Status act(const QString &op, const T &value, T &state)
+    // Notes the call; whether it is to fail.
+    bool record(Op op, const QVariant &value)
     {
-        calls.append(op + u':' + QVariant::fromValue(value).toString());
-        if (failing.contains(op))
+        static const QStringList names{u"caption"_qs,  u"timer"_qs, u"check"_qs, u"contents"_qs, u"drive"_qs,
+                                       u"progress"_qs, u"box"_qs,   u"load"_qs,  u"rtext"_qs};
+        calls.append(names[int(op)] + (value.isValid() ? u':' + value.toString() : QString()));
+        return failing.contains(op);
+    }
+    template <typename T>
+    platform::Status set(Op op, const T &value, T &state)
+    {
+        if (record(op, QVariant::fromValue(value)))
             return platform::Status::ControlFailed;
         state = value;
         return platform::Status::Ok;
     }
     template <typename T>
-    platform::Result<T> get(const QString &op, const T &value)
+    platform::Result<T> get(Op op, const T &value)
     {
-        calls.append(op);
-        if (failing.contains(op))
+        if (record(op, {}))
             return platform::Result<T>::failure(platform::Status::ControlFailed);
         return {value};
     }
@@ -100,7 +106,7 @@ public:
     }
     platform::Result<QString> lookup(const QString &path) override
     {
-        const platform::Result<QString> found = local().lookup(path);
+        platform::Result<QString> found = local().lookup(path);
         changed(u"lookup"_qs);
         return found;
     }

@@ -13,6 +13,10 @@
 class FatImage
 {
 public:
+    FatImage() = default;
+    FatImage(const FatImage &) = delete;
+    FatImage &operator=(const FatImage &) = delete;
+
     // Why a FAT volume cannot be made here, or an empty string when it can.
     static QString unavailableReason()
     {

@@ -2,6 +2,7 @@
 #include "FakeControls.h"
 #include "TempVolume.h"
 
+#include "platform/files/DirectoryEntry.h"
 #include "platform/files/TextFileLoader.h"
 #include "scan/AutorunFile.h"
 
@@ -16,31 +17,15 @@ class TstAutorunFile : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void autorunPath_data();
-    void autorunPath();
     void operations_data();
     void operations();
     void actsOnTheSelectedVolumeOnly();
     void loadIsBounded();
+    void entrySwappedBeforeOpen_data();
+    void entrySwappedBeforeOpen();
     void deleteCommand_data();
     void deleteCommand();
 };
-
-void TstAutorunFile::autorunPath_data()
-{
-    QTest::addColumn<QString>("drive");
-    QTest::addColumn<QString>("path");
-    QTest::newRow("mount root") << u"/media/anna/KINGSTON"_qs << u"/media/anna/KINGSTON/autorun.inf"_qs;
-    QTest::newRow("system root") << u"/"_qs << u"//autorun.inf"_qs;
-    QTest::newRow("anything after the root stays") << u"/media/x [L]"_qs << u"/media/x [L]/autorun.inf"_qs;
-}
-
-void TstAutorunFile::autorunPath()
-{
-    QFETCH(QString, drive);
-    QFETCH(QString, path);
-    QCOMPARE(scan::AutorunPath(drive), path);
-}
 
 void TstAutorunFile::operations_data()
 {
@@ -59,6 +44,12 @@ void TstAutorunFile::operations_data()
                                 << QStringList{};
     QTest::newRow("mixed case, read-only")
         << QStringList{u"ro:Autorun.Inf"_qs} << u"Autorun.Inf"_qs << ok << ok << ok << QStringList{};
+    QTest::newRow("several cases: the exact name wins")
+        << QStringList{u"AUTORUN.INF"_qs, u"autorun.inf"_qs, u"Autorun.Inf"_qs} << u"autorun.inf"_qs << ok << ok << ok
+        << QStringList{u"AUTORUN.INF"_qs, u"Autorun.Inf"_qs};
+    QTest::newRow("several cases: the first in byte order wins")
+        << QStringList{u"autoRUN.inf"_qs, u"Autorun.Inf"_qs, u"AUTORUN.INF"_qs} << u"AUTORUN.INF"_qs << ok << ok << ok
+        << QStringList{u"Autorun.Inf"_qs, u"autoRUN.inf"_qs};
     QTest::newRow("directory: no file, kept")
         << QStringList{u"dir:autorun.inf"_qs} << QString() << none << none << none << QStringList{u"autorun.inf"_qs};
     QTest::newRow("file beside a protective directory")
@@ -103,6 +94,7 @@ void TstAutorunFile::actsOnTheSelectedVolumeOnly()
     // Each operation reads the selection afresh: a scan's verdict is for the volume
     // selected when it checks.
     TempVolume clean, infected({u"autorun.inf"_qs});
+    QCOMPARE(scan::AutorunPath(infected.root()), infected.path(u"autorun.inf"_qs));
     FakeControls controls;
     scan::AutorunFile file(controls, platform::localFileFunctions());
     controls.drive = clean.root();
@@ -116,7 +108,7 @@ void TstAutorunFile::actsOnTheSelectedVolumeOnly()
     controls.drive = clean.root() + u"/gone"_qs; // a volume that is not there
     QCOMPARE(file.presenceTest().status, Status::VolumeUnavailable);
     QCOMPARE(file.remove(), Status::VolumeUnavailable);
-    controls.failing.insert(u"drive"_qs);
+    controls.failing.insert(Op::Drive);
     QCOMPARE(file.presenceTest().status, Status::ControlFailed);
 }
 
@@ -136,6 +128,44 @@ void TstAutorunFile::loadIsBounded()
     // A failed load keeps what was loaded before.
     QCOMPARE(r.loadFile(volume.path(u"gone/autorun.inf"_qs)), Status::VolumeUnavailable);
     QVERIFY(r.text().startsWith(u"[autorun]"_qs));
+}
+
+void TstAutorunFile::entrySwappedBeforeOpen_data()
+{
+    QTest::addColumn<QString>("replacement"); // what takes the entry's place after the lookup
+    QTest::addColumn<Status>("opened");
+
+    QTest::newRow("unchanged") << QString() << Status::Ok;
+    QTest::newRow("another regular file") << u"other"_qs << Status::NotRegularFile;
+    QTest::newRow("a link") << u"link:autorun.inf"_qs << Status::NotRegularFile;
+    QTest::newRow("a FIFO") << u"fifo:autorun.inf"_qs << Status::NotRegularFile;
+    QTest::newRow("nothing") << u"gone"_qs << Status::NotFound;
+}
+
+void TstAutorunFile::entrySwappedBeforeOpen()
+{
+    QFETCH(QString, replacement);
+    QFETCH(Status, opened);
+
+    TempVolume volume({u"autorun.inf"_qs});
+    platform::Fd root(::open(QFile::encodeName(volume.root()).constData(), O_RDONLY | O_DIRECTORY));
+    platform::Result<platform::DirectoryEntry> entry = platform::findEntry(root.get(), "autorun.inf");
+    QCOMPARE(entry.status, Status::Ok);
+    if (replacement == u"other")
+        volume.write(u"other"_qs, "other"); // made while the entry's inode is in use, so not reusing it
+    if (!replacement.isEmpty())
+        QVERIFY(QFile::remove(volume.path(u"autorun.inf"_qs)));
+    if (replacement == u"other") {
+        QCOMPARE(
+            ::rename(QFile::encodeName(volume.path(u"other"_qs)), QFile::encodeName(volume.path(u"autorun.inf"_qs))),
+            0);
+    } else if (replacement != u"gone" && !replacement.isEmpty()) {
+        volume.lay(replacement);
+    }
+    platform::Fd file;
+    QCOMPARE(platform::openRegular(root.get(), entry.value, file), opened);
+    QCOMPARE(file.valid() && opened == Status::Ok, opened == Status::Ok);
+    QVERIFY(volume.outsideUntouched());
 }
 
 void TstAutorunFile::deleteCommand_data()
@@ -170,7 +200,7 @@ void TstAutorunFile::deleteCommand()
     FakeControls controls;
     controls.drive = disk.root();
     if (volume == u"not selected")
-        controls.failing.insert(u"drive"_qs);
+        controls.failing.insert(Op::Drive);
 
     scan::deleteCommand(controls, files);
     QCOMPARE(disk.entries(), left);

@@ -9,6 +9,7 @@
 using platform::CheckValue;
 
 Q_DECLARE_METATYPE(platform::CheckValue)
+Q_DECLARE_METATYPE(Op)
 
 namespace {
 
@@ -100,7 +101,7 @@ void TstStagedScan::wholeScan()
 
 void TstStagedScan::failingActionIsAbandonedAlone_data()
 {
-    QTest::addColumn<QString>("failing");
+    QTest::addColumn<Op>("failing");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<int>("progress");
     QTest::addColumn<QStringList>("boxes");
@@ -108,21 +109,21 @@ void TstStagedScan::failingActionIsAbandonedAlone_data()
     QTest::addColumn<bool>("timerEnabled");
 
     const QStringList found{kFound};
-    QTest::newRow("status caption") << u"caption"_qs << u"before"_qs << 0 << found << kAutorunShown << false;
-    QTest::newRow("progress value") << u"progress"_qs << u"Done"_qs << -1 << found << kAutorunShown << false;
-    QTest::newRow("verdict box") << u"box"_qs << u"Done"_qs << 0 << QStringList{} << kAutorunShown << false;
-    QTest::newRow("timer switch") << u"timer"_qs << u"Done"_qs << 0 << found << kAutorunShown << true;
-    QTest::newRow("check box read: as ticked") << u"check"_qs << u"Done"_qs << 0 << found << kAutorunShown << false;
+    QTest::newRow("status caption") << Op::Caption << u"before"_qs << 0 << found << kAutorunShown << false;
+    QTest::newRow("progress value") << Op::Progress << u"Done"_qs << -1 << found << kAutorunShown << false;
+    QTest::newRow("verdict box") << Op::Box << u"Done"_qs << 0 << QStringList{} << kAutorunShown << false;
+    QTest::newRow("timer switch") << Op::Timer << u"Done"_qs << 0 << found << kAutorunShown << true;
+    QTest::newRow("check box read: as ticked") << Op::Check << u"Done"_qs << 0 << found << kAutorunShown << false;
     QTest::newRow("drive read: unchecked, pane emptied")
-        << u"drive"_qs << u"Done"_qs << 0 << QStringList{kUnchecked} << QString() << false;
-    QTest::newRow("load into r: pane emptied") << u"load"_qs << u"Done"_qs << 0 << found << QString() << false;
-    QTest::newRow("r's text: pane emptied") << u"rtext"_qs << u"Done"_qs << 0 << found << QString() << false;
-    QTest::newRow("contents pane") << u"contents"_qs << u"Done"_qs << 0 << found << u"before"_qs << false;
+        << Op::Drive << u"Done"_qs << 0 << QStringList{kUnchecked} << QString() << false;
+    QTest::newRow("load into r: pane emptied") << Op::Load << u"Done"_qs << 0 << found << QString() << false;
+    QTest::newRow("r's text: pane emptied") << Op::RText << u"Done"_qs << 0 << found << QString() << false;
+    QTest::newRow("contents pane") << Op::Contents << u"Done"_qs << 0 << found << u"before"_qs << false;
 }
 
 void TstStagedScan::failingActionIsAbandonedAlone()
 {
-    QFETCH(QString, failing);
+    QFETCH(Op, failing);
     QFETCH(QString, caption);
     QFETCH(int, progress);
     QFETCH(QStringList, boxes);

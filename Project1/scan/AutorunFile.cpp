@@ -21,7 +21,7 @@ QString AutorunPath(const QString &driveSpecification)
 
 Result<QString> AutorunFile::path()
 {
-    const Result<QString> drive = m_controls.driveSpecification();
+    Result<QString> drive = m_controls.driveSpecification();
     if (!drive.ok())
         return drive;
     return {AutorunPath(drive.value)};

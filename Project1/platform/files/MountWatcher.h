@@ -14,6 +14,7 @@ namespace platform {
 class MountWatcher : public QObject
 {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MountWatcher)
 
 public:
     explicit MountWatcher(QObject *parent = nullptr);

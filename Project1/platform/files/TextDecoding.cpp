@@ -78,9 +78,7 @@ QString makeShowable(const QString &raw)
             text += u'\n';
             if (i + 1 < raw.size() && raw.at(i + 1) == u'\n')
                 ++i;
-        } else if (c == u'\n' || c == u'\t') {
-            text += QChar(c);
-        } else if (c < 0x20) {
+        } else if (c < 0x20 && c != u'\n' && c != u'\t') {
             text += QChar(char16_t(0x2400 + c)); // U+2400.. control pictures
         } else if (c == 0x7F) {
             text += QChar(char16_t(0x2421));

@@ -13,7 +13,7 @@ class TextFileLoader
 {
 public:
     // Enough for any real autorun.inf; a huge or endless file is cut here.
-    static constexpr qsizetype kLoadLimit = 64 * 1024;
+    static constexpr qsizetype kLoadLimit = qsizetype(64) * 1024;
 
     explicit TextFileLoader(FileFunctions &files) : m_files(files) {}
 
