@@ -73,10 +73,11 @@ void fill(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
 
 } // namespace
 
-Form1::Form1(QWidget *parent)
+Form1::Form1(std::chrono::milliseconds diskDeadline, QWidget *parent)
     : QWidget(parent,
               Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowCloseButtonHint)
+                  | Qt::WindowCloseButtonHint),
+      m_disk(diskDeadline)
 {
     setObjectName(u"Form1"_qs);
     setWindowTitle(u"Orvane"_qs);
@@ -152,7 +153,7 @@ Form1::Form1(QWidget *parent)
     Picture1->setFocus();
 
     m_controls = std::make_unique<platform::WidgetControls>(
-        platform::ControlWidgets{this, Drive1, Label5, XP_ProgressBar1, Check1, Text1, Timer1, &r});
+        platform::ControlWidgets{this, Drive1, Label5, XP_ProgressBar1, Check1, Text1, Timer1, &r, &m_disk});
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -171,7 +172,7 @@ void Form1::Command1_Click()
 
 void Form1::Command2_Click()
 {
-    scan::deleteCommand(*m_controls, platform::localFileFunctions());
+    scan::deleteCommand(*m_controls, m_files);
 }
 
 void Form1::Command4_Click()
@@ -187,5 +188,5 @@ void Form1::Command5_Click()
 
 void Form1::Timer1_Timer()
 {
-    scan::tickSequence(TickCount, *m_controls, platform::localFileFunctions());
+    scan::tickSequence(TickCount, *m_controls, m_files);
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
+#include "platform/files/DiskWorker.h"
 #include "platform/files/TextFileLoader.h"
+#include "platform/files/WorkerFileFunctions.h"
 #include "platform/window/WidgetControls.h"
 #include "scan/StagedScan.h"
 
@@ -24,7 +26,8 @@ class DriveListBox;
 //
 //   Timer1 tick -> scan::tickSequence (stages, check, verdict, contents)
 //     -> scan::AutorunFile (the autorun path of Drive1's volume and its operations)
-//       -> platform::FileFunctions (the disk) and platform::Controls (these widgets)
+//       -> platform::FileFunctions (the disk, through the disk worker's thread)
+//          and platform::Controls (these widgets)
 //
 // "Delete" goes to scan::deleteCommand the same way; "Search Viruses" switches Timer1 on.
 class Form1 : public QWidget
@@ -32,7 +35,8 @@ class Form1 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget *parent = nullptr);
+    // `diskDeadline`: how long a volume may take to answer before it counts as not ready.
+    explicit Form1(std::chrono::milliseconds diskDeadline = platform::DiskWorker::kDeadline, QWidget *parent = nullptr);
 
     [[nodiscard]] scan::TickCounter tickCount() const { return TickCount; }
 
@@ -63,7 +67,9 @@ private:
     QPushButton *Command2 = nullptr;          // "Delete"
     QPushButton *Command1 = nullptr;          // "Quit"
 
-    platform::TextFileLoader r{platform::localFileFunctions()}; // the hidden loader of the file's text
+    platform::DiskWorker m_disk; // where every call that reaches a volume runs
+    platform::WorkerFileFunctions m_files{platform::localFileFunctions(), m_disk};
+    platform::TextFileLoader r{m_files}; // the hidden loader of the file's text
     std::unique_ptr<platform::WidgetControls> m_controls;
     scan::TickCounter TickCount = 0;
 };

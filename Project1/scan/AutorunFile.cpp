@@ -61,13 +61,15 @@ void deleteCommand(platform::Controls &controls, platform::FileFunctions &files)
     AutorunFile file(controls, files);
     file.resetAttributes(); // a failed reset does not stop the deletion
     const Status deleted = file.remove();
-    // Only a file that was there and stayed is worth a word; with no file, or no volume
-    // selected or readable, there is nothing known to be kept.
+    // Only a file that was there and stayed, or a disk that did not answer, is worth a
+    // word; with no file, or no volume selected or readable, nothing is known to be kept.
     if (deleted == Status::Ok || deleted == Status::NotFound || deleted == Status::VolumeUnavailable
         || deleted == Status::ControlFailed)
         return;
-    controls.messageBox(QStringLiteral("The autorun file could not be deleted."), platform::MessageStyle::Warning,
-                        QStringLiteral("Delete"));
+    controls.messageBox(deleted == Status::VolumeNotAnswering
+                            ? QStringLiteral("The disk did not answer; the autorun file may still be there.")
+                            : QStringLiteral("The autorun file could not be deleted."),
+                        platform::MessageStyle::Warning, QStringLiteral("Delete"));
 }
 
 } // namespace scan

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "DirectoryEntry.h"
 
+#include "platform/files/CaseFolding.h"
+
 #include <QByteArrayView>
 
 #include <cerrno>
@@ -49,6 +51,8 @@ Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
     } else if (errno != ENOENT) {
         return Result<DirectoryEntry>::failure(Status::VolumeUnavailable);
     }
+    if (fileSystemFoldsCase(dirFd))
+        return Result<DirectoryEntry>::failure(Status::NotFound);
 
     Fd listFd(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     Dir dir(listFd.valid() ? ::fdopendir(listFd.get()) : nullptr);

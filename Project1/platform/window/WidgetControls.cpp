@@ -4,6 +4,7 @@
 #include "DriveListBox.h"
 #include "MessageBox.h"
 
+#include "platform/files/DiskWorker.h"
 #include "platform/files/VolumeList.h"
 
 #include <QCheckBox>
@@ -69,9 +70,16 @@ Result<QString> WidgetControls::driveSpecification()
     const std::optional<DriveListBox::Selection> selected = m_w.drive->selection();
     if (!selected)
         return Result<QString>::failure(Status::ControlFailed);
-    if (selected->device != 0 && !isMountedAt(selected->root, selected->device))
+    if (selected->device == 0 || !m_w.disk)
+        return {selected->root};
+    const QString root = selected->root;
+    const dev_t device = selected->device;
+    const std::optional<bool> mounted = m_w.disk->run<bool>(root, [root, device] { return isMountedAt(root, device); });
+    if (!mounted)
+        return Result<QString>::failure(Status::VolumeNotAnswering);
+    if (!*mounted)
         return Result<QString>::failure(Status::VolumeUnavailable);
-    return {selected->root};
+    return {root};
 }
 
 Status WidgetControls::setProgressValue(int percent)

@@ -15,6 +15,7 @@ class QWidget;
 
 namespace platform {
 
+class DiskWorker;
 class DriveListBox;
 
 // The window's widgets that the scan operations act on.
@@ -27,6 +28,7 @@ struct ControlWidgets {
     QPointer<QPlainTextEdit> contents;
     QPointer<QTimer> timer;
     TextFileLoader *r = nullptr; // the hidden loader, owned by the window
+    DiskWorker *disk = nullptr;  // where the check that a volume is still there runs
 };
 
 // The control operations over the window's real widgets.

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#include "DiskWorker.h"
+
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QMutex>
+#include <QThread>
+#include <QTimer>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <vector>
+
+namespace platform {
+
+// A thread that runs queued calls one after the other.
+class DiskLane : public QThread
+{
+public:
+    DiskLane() { setObjectName(QStringLiteral("disk")); }
+
+    void enqueue(std::shared_ptr<DiskJob> job)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_queue.append(std::move(job));
+        m_wake.wakeOne();
+    }
+    // The calls not started yet, which this lane will no longer run.
+    QList<std::shared_ptr<DiskJob>> takeQueued()
+    {
+        const QMutexLocker lock(&m_mutex);
+        return std::exchange(m_queue, {});
+    }
+    // Ends the thread once the current call, if any, returns.
+    void stop()
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_stopping = true;
+        m_wake.wakeOne();
+    }
+    [[nodiscard]] bool busy() const { return m_busy.load(); }
+
+protected:
+    void run() override
+    {
+        for (;;) {
+            std::shared_ptr<DiskJob> job;
+            {
+                const QMutexLocker lock(&m_mutex);
+                while (m_queue.isEmpty() && !m_stopping)
+                    m_wake.wait(&m_mutex);
+                if (m_queue.isEmpty())
+                    return;
+                job = m_queue.takeFirst();
+                if (!job->claim())
+                    continue;
+                m_busy = true;
+            }
+            job->call();
+            m_busy = false;
+            int running = DiskJob::Running;
+            if (!job->state.compare_exchange_strong(running, DiskJob::Done))
+                return; // its caller gave up on it: the lane was retired meanwhile
+        }
+    }
+
+private:
+    QMutex m_mutex;
+    QWaitCondition m_wake;
+    QList<std::shared_ptr<DiskJob>> m_queue;
+    bool m_stopping = false;
+    std::atomic<bool> m_busy{false};
+};
+
+namespace {
+// Lanes stuck in the kernel when their worker went: the end of the process ends them.
+// Kept reachable, so that a leak checker does not report them.
+std::vector<DiskLane *> &leftToTheEnd()
+{
+    static auto *lanes = new std::vector<DiskLane *>;
+    return *lanes;
+}
+} // namespace
+
+DiskWorker::DiskWorker(std::chrono::milliseconds deadline, QObject *parent) : QObject(parent), m_deadline(deadline) {}
+
+DiskWorker::~DiskWorker()
+{
+    QList<DiskLane *> lanes = m_retired;
+    if (m_lane)
+        lanes.append(m_lane);
+    for (DiskLane *lane : lanes) {
+        disconnect(lane, nullptr, this, nullptr);
+        for (const std::shared_ptr<DiskJob> &job : lane->takeQueued())
+            job->abandon();
+        lane->stop();
+        if (lane->busy()) {
+            leftToTheEnd().push_back(lane);
+        } else {
+            lane->wait();
+            delete lane;
+        }
+    }
+}
+
+DiskLane &DiskWorker::lane()
+{
+    if (!m_lane) {
+        m_lane = new DiskLane;
+        m_lane->start();
+    }
+    return *m_lane;
+}
+
+DiskWorker::Outcome DiskWorker::await(const QString &volume, const std::shared_ptr<DiskJob> &job,
+                                      const QFuture<void> &answer)
+{
+    QEventLoop loop;
+    QFutureWatcher<void> finished;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    DiskLane *target = &lane();
+    connect(&finished, &QFutureWatcherBase::finished, &loop, [&loop] { loop.exit(int(Outcome::Answered)); });
+    connect(&deadline, &QTimer::timeout, &loop, [&] {
+        if (answer.isFinished())
+            return loop.exit(int(Outcome::Answered)); // answered just in time; the news is on its way
+        if (job->abandon())
+            retire(target, volume);
+        loop.exit(int(Outcome::TimedOut));
+    });
+    finished.setFuture(answer);
+    target->enqueue(job);
+    deadline.start(m_deadline);
+    const int outcome = loop.exec();
+    if (outcome == int(Outcome::Answered) || outcome == int(Outcome::TimedOut))
+        return Outcome(outcome);
+    // The program is ending: every event loop was told to return.
+    m_ending = true;
+    job->abandon();
+    return Outcome::Ending;
+}
+
+void DiskWorker::retire(DiskLane *stuck, const QString &volume)
+{
+    m_stuck.insert(volume, stuck);
+    if (stuck == m_lane) {
+        m_lane = nullptr;
+        m_retired.append(stuck);
+        connect(stuck, &QThread::finished, this, [this, stuck] {
+            m_retired.removeOne(stuck);
+            m_stuck.removeIf([stuck](const auto &entry) { return entry.value() == stuck; });
+            stuck->wait();
+            delete stuck;
+        });
+    }
+    // What waited behind the stuck call moves to a fresh lane, in its order; what waited for
+    // the same volume ends unanswered.
+    for (const std::shared_ptr<DiskJob> &job : stuck->takeQueued()) {
+        if (isStuck(job->volume)) {
+            if (!job->abandon())
+                job->drop();
+        } else {
+            lane().enqueue(job);
+        }
+    }
+    stuck->stop();
+}
+
+} // namespace platform
