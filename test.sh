@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 . scripts/packages.sh
 # FAT volume tests mount a real FAT image through FUSE; the fuzz targets need clang; the
 # lint tests check the code and the desktop files.
-ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse clang libclang-rt-14-dev \
+ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse3 clang libclang-rt-14-dev \
     clang-format clang-tidy desktop-file-utils appstream
 
 for preset in debug asan; do

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <unistd.h>
 
 // A FAT image mounted through FUSE, unmounted when it goes. Needs root, /dev/fuse and
@@ -83,12 +85,49 @@ public:
         return listing;
     }
 
-    ~FatImage() { unmount(); }
+    // Stops the FUSE daemon, as a disk that no longer answers; resume() lets it go on.
+    bool stop()
+    {
+        // A request already on its way may still be answered: stopped means every thread is.
+        const pid_t pid = daemonPid();
+        return pid > 0 && ::kill(pid, SIGSTOP) == 0 && QTest::qWaitFor([pid] {
+                   const QStringList threads =
+                       QDir(u"/proc/%1/task"_qs.arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+                   return std::all_of(threads.begin(), threads.end(), [pid](const QString &thread) {
+                       QFile stat(u"/proc/%1/task/%2/stat"_qs.arg(pid).arg(thread));
+                       return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") T ");
+                   });
+               });
+    }
+    bool resume()
+    {
+        const pid_t pid = daemonPid();
+        return pid > 0 && ::kill(pid, SIGCONT) == 0;
+    }
+
+    ~FatImage()
+    {
+        resume();
+        unmount();
+    }
 
     QString image() const { return m_dir.filePath(u"volume.img"_qs); }
     QString mountPoint() const { return m_dir.filePath(u"mnt"_qs); }
 
 private:
+    // The FUSE daemon: the process whose command line names this image.
+    [[nodiscard]] pid_t daemonPid() const
+    {
+        const QStringList processes = QDir(u"/proc"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &pid : processes) {
+            QFile cmdline(u"/proc/"_qs + pid + u"/cmdline"_qs);
+            if (m_mounted && pid.toInt() > 0 && cmdline.open(QIODevice::ReadOnly)
+                && cmdline.readAll().split('\0').contains(QFile::encodeName(image())))
+                return pid.toInt();
+        }
+        return 0;
+    }
+
     QTemporaryDir m_dir;
     bool m_mounted = false;
 };

@@ -48,6 +48,8 @@ private Q_SLOTS:
     void quitEndsAtOnce_data();
     void quitEndsAtOnce();
     void followsMountedVolumes();
+    void stoppedDiskNeverFreezesTheWindow_data();
+    void stoppedDiskNeverFreezesTheWindow();
     void assistiveToolPicksAVolume();
 };
 
@@ -218,6 +220,71 @@ void TstForm1::followsMountedVolumes()
 
     QTRY_COMPARE(drive->findData(fat.mountPoint()), -1);
     QCOMPARE(drive->currentIndex(), -1); // not silently another volume
+}
+
+void TstForm1::stoppedDiskNeverFreezesTheWindow_data()
+{
+    QTest::addColumn<QString>("action"); // what the user does on the stopped disk
+    QTest::addColumn<QStringList>("boxes");
+
+    QTest::newRow("scan: not checked") << u"scan"_qs
+                                       << QStringList{u"Information|This Disk could not be checked.|2"_qs};
+    QTest::newRow("Delete: the disk did not answer")
+        << u"delete"_qs << QStringList{u"Delete|The disk did not answer; the autorun file may still be there.|2"_qs};
+    QTest::newRow("Quit: ends the program") << u"quit"_qs << QStringList{};
+}
+
+void TstForm1::stoppedDiskNeverFreezesTheWindow()
+{
+    QFETCH(QString, action);
+    QFETCH(QStringList, boxes);
+    if (const QString reason = FatImage::unavailableReason(); !reason.isEmpty())
+        QSKIP(qPrintable(u"No volume can be mounted here: "_qs + reason));
+
+    FatImage fat;
+    QVERIFY(fat.create(u"AUTORUN.INF"_qs, "x", {}));
+    QVERIFY(fat.mount(u"rw+"_qs));
+    Form1 window(std::chrono::milliseconds(300));
+    window.show();
+    auto *drive = control<QComboBox>(window, "Drive1");
+    QTRY_VERIFY(drive->findData(fat.mountPoint()) >= 0);
+    drive->setCurrentIndex(drive->findData(fat.mountPoint()));
+    ModalWatcher watcher;
+    for (int tick = 1; tick <= 9; ++tick)
+        window.Timer1_Timer();
+
+    QVERIFY(fat.stop());
+    int eventsWhileWaiting = 0; // the window's own events go on while the disk is waited for
+    QTimer events;
+    events.callOnTimeout(&window, [&] { ++eventsWhileWaiting; });
+    events.start(0);
+    if (action == u"scan") {
+        window.Timer1_Timer();
+    } else if (action == u"delete") {
+        window.Command2_Click();
+    } else {
+        QTimer::singleShot(0, &window, [&] {
+            QTimer::singleShot(50, &window, [&] { QTest::mouseClick(control(window, "Command1"), Qt::LeftButton); });
+            window.Timer1_Timer();
+        });
+        QTimer hang;
+        hang.callOnTimeout(&window, [] { QCoreApplication::exit(1); });
+        hang.start(20'000);
+        QCOMPARE(QApplication::exec(), 0);
+        QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
+    }
+    events.stop();
+    QVERIFY(eventsWhileWaiting > 0);
+    QCOMPARE(watcher.seen, boxes);
+    if (action == u"quit")
+        return;
+
+    // Another volume meanwhile gets its true verdict.
+    TempVolume healthy({u"autorun.inf"_qs});
+    selectVolume(window, healthy);
+    for (int tick = 1; tick <= 10; ++tick)
+        window.Timer1_Timer();
+    QCOMPARE(watcher.seen.last(), kFoundBox);
 }
 
 void TstForm1::assistiveToolPicksAVolume()

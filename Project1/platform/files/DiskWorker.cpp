@@ -124,6 +124,12 @@ DiskWorker::Outcome DiskWorker::await(const QString &volume, const std::shared_p
     connect(&deadline, &QTimer::timeout, &loop, [&] {
         if (answer.isFinished())
             return loop.exit(int(Outcome::Answered)); // answered just in time; the news is on its way
+        // The deadline counts from when the volume was asked: a call still waiting behind
+        // another is not this volume's delay, and that other call's own deadline moves it on.
+        if (job->state == DiskJob::Queued)
+            return deadline.start(m_deadline);
+        if (job->state == DiskJob::Running && job->runningFor() < m_deadline)
+            return deadline.start(std::chrono::ceil<std::chrono::milliseconds>(m_deadline - job->runningFor()));
         if (job->abandon())
             retire(target, volume);
         loop.exit(int(Outcome::TimedOut));

@@ -69,12 +69,19 @@ struct DiskJob {
     std::function<void()> call; // fulfils the caller's promise
     std::function<void()> drop; // ends the promise unfulfilled
     std::atomic<int> state{Queued};
+    std::atomic<std::chrono::steady_clock::rep> startedAt{0}; // when the worker took it
 
     // The worker takes the job unless its caller gave up first.
     bool claim()
     {
+        startedAt = std::chrono::steady_clock::now().time_since_epoch().count();
         int expected = Queued;
         return state.compare_exchange_strong(expected, Running);
+    }
+    // How long the call has been running.
+    [[nodiscard]] std::chrono::steady_clock::duration runningFor() const
+    {
+        return std::chrono::steady_clock::now().time_since_epoch() - std::chrono::steady_clock::duration(startedAt);
     }
     // The caller gives up; true when the call is stuck in the worker.
     bool abandon()
