@@ -6,6 +6,8 @@ cd "$(dirname "$0")"
 . scripts/packages.sh
 # FAT volume tests mount a real FAT image through FUSE; the fuzz targets need clang.
 ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse clang libclang-rt-14-dev
+# Hostile-volume and drive-list tests mount ext2 images from loop devices.
+ensure_packages e2fsprogs mount
 
 cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON >/dev/null
 cmake --build build/debug

@@ -55,6 +55,7 @@ public:
         unmount();
         if (!m_loop.isEmpty())
             FatImage::run(u"losetup"_qs, {u"-d"_qs, m_loop});
+        ::rmdir(m_mountPoint.constData()); // QTemporaryDir cannot name it where it is not UTF-8
     }
 
     bool create(const QStringList &layout) { return m_kind == Kind::Ext2 ? createExt2(layout) : createNtfs(layout); }
