@@ -46,7 +46,7 @@ void DriveListBox::refresh()
         setItemData(count() - 1, v.source, kSourceRole);
         setItemData(count() - 1, v.uuid, kUuidRole);
     }
-    setPlaceholderText(count() > 0 ? tr("No volume selected") : tr("No volume mounted"));
+    setPlaceholderText(count() > 0 ? QStringLiteral("No volume selected") : QStringLiteral("No volume mounted"));
     // Only at the start, with nothing chosen yet, is the head of the list taken.
     setCurrentIndex(m_chosen ? indexOf(*m_chosen) : (count() > 0 ? 0 : -1));
     remember(currentIndex());
