@@ -10,6 +10,8 @@ cd "$(dirname "$0")"
 # lint tests check the code and the desktop files.
 ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse3 clang libclang-rt-14-dev \
     clang-format clang-tidy desktop-file-utils appstream
+# Hostile-volume and drive-list tests mount ext2 images from loop devices.
+ensure_packages e2fsprogs mount
 
 for preset in debug asan; do
     cmake --preset "$preset" >/dev/null

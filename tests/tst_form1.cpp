@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
+#include "DiskImage.h"
 #include "FatImage.h"
 #include "ModalWatcher.h"
 #include "TempVolume.h"
@@ -18,6 +19,7 @@
 namespace {
 
 const QString kFoundBox = u"Information|An autorun file was founded, see its contents.|1"_qs;
+const QString kNotCheckedBox = u"Information|This Disk could not be checked.|2"_qs;
 const QString kAboutBox = u"About orvane.|Orvane 1.00 was written by Pellium Corporation.|1"_qs;
 
 template <typename T = QWidget>
@@ -50,6 +52,8 @@ private Q_SLOTS:
     void followsMountedVolumes();
     void stoppedDiskNeverFreezesTheWindow_data();
     void stoppedDiskNeverFreezesTheWindow();
+    void scanChecksTheChosenVolume_data();
+    void scanChecksTheChosenVolume();
     void assistiveToolPicksAVolume();
 };
 
@@ -285,6 +289,50 @@ void TstForm1::stoppedDiskNeverFreezesTheWindow()
     for (int tick = 1; tick <= 10; ++tick)
         window.Timer1_Timer();
     QCOMPARE(watcher.seen.last(), kFoundBox);
+}
+
+void TstForm1::scanChecksTheChosenVolume_data()
+{
+    QTest::addColumn<bool>("backByTick10");
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("stick away at tick 10, another volume mounted meanwhile: not checked") << false << kNotCheckedBox;
+    QTest::newRow("stick back at the same place by tick 10: its own verdict") << true << kFoundBox;
+}
+
+void TstForm1::scanChecksTheChosenVolume()
+{
+    QFETCH(bool, backByTick10);
+    QFETCH(QString, verdict);
+    if (const QString reason = DiskImage::unavailableReason(DiskImage::Kind::Ext2); !reason.isEmpty())
+        QSKIP(qPrintable(u"No volume can be mounted here: "_qs + reason));
+
+    // A stick that resets during the scan: away after tick 1, perhaps back before tick 10.
+    DiskImage stick(DiskImage::Kind::Ext2), other(DiskImage::Kind::Ext2);
+    QVERIFY(stick.create({u"autorun.inf"_qs}) && other.create({}));
+    QVERIFY(stick.mount());
+    Form1 window;
+    auto *drive = control<QComboBox>(window, "Drive1");
+    const QString root = QFile::decodeName(stick.mountPoint());
+    QTRY_VERIFY(drive->findData(root) >= 0);
+    drive->setCurrentIndex(drive->findData(root));
+
+    ModalWatcher boxes;
+    window.Timer1_Timer();
+    QVERIFY(stick.unmount());
+    QTRY_COMPARE(drive->findData(root), -1);
+    QVERIFY(other.mount());
+    QTRY_VERIFY(drive->findData(QFile::decodeName(other.mountPoint())) >= 0);
+    if (backByTick10) {
+        QVERIFY(stick.mount());
+        QTRY_COMPARE(drive->currentData().toString(), root);
+    }
+    QCOMPARE(drive->currentIndex() >= 0, backByTick10); // never silently another volume
+    for (int tick = 2; tick <= 10; ++tick)
+        window.Timer1_Timer();
+
+    QCOMPARE(boxes.seen, QStringList{verdict});
+    QVERIFY(stick.mount());
+    QCOMPARE(stick.entries(), QStringList{u"autorun.inf"_qs});
 }
 
 void TstForm1::assistiveToolPicksAVolume()

@@ -54,6 +54,7 @@ Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
     if (fileSystemFoldsCase(dirFd))
         return Result<DirectoryEntry>::failure(Status::NotFound);
 
+    // Only another spelling needs the listing, and so read permission on the directory.
     Fd listFd(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     Dir dir(listFd.valid() ? ::fdopendir(listFd.get()) : nullptr);
     if (!dir)
@@ -64,7 +65,9 @@ Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
     errno = 0;
     while (const dirent *d = ::readdir(dir.get())) {
         const QByteArrayView name(d->d_name);
-        if (d->d_type == DT_DIR || name == QByteArrayView(wanted) || !sameNameInAnyCase(name, wanted)
+        // d_type is not consulted: a damaged or hostile file system may call a file a
+        // directory there, and only lstat of the entry tells what it is.
+        if (name == QByteArrayView(wanted) || !sameNameInAnyCase(name, wanted)
             || (best.ok() && QByteArrayView(best.value.name) < name))
             continue;
         DirectoryEntry candidate{name.toByteArray(), {}};

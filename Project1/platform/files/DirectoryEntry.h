@@ -20,8 +20,10 @@ struct DirectoryEntry {
 // case, never following a link. The exact spelling wins; otherwise the first in byte
 // order, so that repeated operations agree on the entry where a case-sensitive file
 // system holds several. NotFound when there is none; VolumeUnavailable when the directory
-// cannot be searched or read. Where the file system itself folds case, the lookup of the
-// exact name is the whole search.
+// cannot be searched, or the exact name is not a file there and the directory cannot be
+// listed. `dirFd` needs only search permission (an O_PATH descriptor serves) unless the
+// listing is needed. Where the file system itself folds case, the lookup of the exact name
+// is the whole search.
 Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted);
 
 // Opens `entry` of `dirFd` for reading, without following a link and without blocking on

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "platform/FileFunctions.h"
 #include "platform/files/DirectoryEntry.h"
-
-#include <QFile>
+#include "platform/files/PathBytes.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -24,14 +23,16 @@ struct Located {
 // read at all, which callers must tell apart from a missing entry.
 Status locate(const QString &path, Located &located)
 {
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = bytesFromPath(path);
     const qsizetype slash = encoded.lastIndexOf('/');
     QByteArray directory = encoded.left(slash);
     if (slash < 0)
         directory = QByteArrayLiteral(".");
     else if (slash == 0)
         directory = QByteArrayLiteral("/");
-    located.dir = Fd(::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // O_PATH: a lookup by name needs only search permission; findEntry opens the
+    // directory for reading itself should it have to list it.
+    located.dir = Fd(::open(directory.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!located.dir.valid())
         return Status::VolumeUnavailable;
     Result<DirectoryEntry> entry = findEntry(located.dir.get(), encoded.mid(slash + 1));
@@ -114,7 +115,7 @@ public:
             return {QString()};
         if (s != Status::Ok)
             return Result<QString>::failure(s);
-        return {QFile::decodeName(located.entry.name)};
+        return {pathFromBytes(located.entry.name)};
     }
 
     Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override

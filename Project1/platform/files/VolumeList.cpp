@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "VolumeList.h"
 
+#include "PathBytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,7 +31,7 @@ QString unescape(QByteArrayView field)
             out += field[i];
         }
     }
-    return QFile::decodeName(out);
+    return pathFromBytes(out);
 }
 
 // udev writes unsafe characters of a label as \xHH.
@@ -86,18 +88,37 @@ QString automountLabel(QStringView mountPoint)
     return {};
 }
 
+// The name of udev's link in `directory` (/dev/disk/by-label, by-uuid) to the block
+// device mounted, or an empty string.
+QString udevLinkTo(const MountEntry &mount, const QString &directory)
+{
+    if (!mount.source.startsWith(QLatin1String("/dev/")))
+        return {};
+    const QString device = QFileInfo(mount.source).canonicalFilePath();
+    const QDir links(directory);
+    const QStringList names = links.entryList(QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (!device.isEmpty() && QFileInfo(links.filePath(name)).canonicalFilePath() == device)
+            return name;
+    }
+    return {};
+}
+
 QString labelOf(const MountEntry &mount)
 {
-    if (mount.source.startsWith(QLatin1String("/dev/"))) {
-        const QString device = QFileInfo(mount.source).canonicalFilePath();
-        const QDir byLabel(QStringLiteral("/dev/disk/by-label"));
-        const QStringList labels = byLabel.entryList(QDir::System | QDir::NoDotAndDotDot);
-        for (const QString &label : labels) {
-            if (!device.isEmpty() && QFileInfo(byLabel.filePath(label)).canonicalFilePath() == device)
-                return unescapeUdev(label);
-        }
-    }
-    return automountLabel(mount.mountPoint);
+    const QString label = udevLinkTo(mount, QStringLiteral("/dev/disk/by-label"));
+    return label.isEmpty() ? automountLabel(mount.mountPoint) : unescapeUdev(label);
+}
+
+QString uuidOf(const MountEntry &mount)
+{
+    return udevLinkTo(mount, QStringLiteral("/dev/disk/by-uuid"));
+}
+
+// Whether the directory `inner` of a file system lies within its directory `outer`.
+bool within(const QString &inner, const QString &outer)
+{
+    return outer == u"/" || inner == outer || (inner.startsWith(outer) && inner[outer.size()] == u'/');
 }
 
 // "major:minor" as the device number it stands for; 0 when it is not one.
@@ -134,42 +155,65 @@ QList<MountEntry> parseMountInfo(QByteArrayView text)
             ++separator;
         if (separator + 2 >= fields.size())
             continue;
-        mounts.append({parseDevice(fields[2]), unescape(fields[4]), fields[separator + 1].toByteArray(),
-                       unescape(fields[separator + 2])});
+        mounts.append({parseDevice(fields[2]), unescape(fields[3]), unescape(fields[4]),
+                       fields[separator + 1].toByteArray(), unescape(fields[separator + 2])});
     }
     return mounts;
 }
 
-bool isDiskFileSystem(QByteArrayView fsType)
+bool isDiskFileSystem(const MountEntry &mount)
 {
     static const QList<QByteArrayView> disk = {
         "ext2", "ext3",    "ext4", "vfat", "msdos",   "exfat", "ntfs",     "ntfs3",  "xfs",   "btrfs",
         "f2fs", "iso9660", "udf",  "hfs",  "hfsplus", "jfs",   "reiserfs", "nilfs2", "minix", "fuseblk",
     };
     static const QList<QByteArrayView> fuseDisk = {"fusefat", "fuse2fs", "ntfs-3g", "exfat", "fuseiso"};
-    if (fsType.startsWith("fuse.")) {
-        const QByteArrayView sub = fsType.sliced(5);
-        return disk.contains(sub) || fuseDisk.contains(sub);
-    }
-    return disk.contains(fsType);
+    const QByteArrayView type = mount.fsType;
+    if (disk.contains(type))
+        return true;
+    if (type != "fuse" && !type.startsWith("fuse."))
+        return false;
+    if (type.startsWith("fuse.") && (disk.contains(type.sliced(5)) || fuseDisk.contains(type.sliced(5))))
+        return true;
+    // Whatever a FUSE driver calls itself, one that serves a block device serves a disk;
+    // ntfs-3g on an image file mounts as plain "fuse" with the image's path as its source.
+    // Told from the mount table alone: looking at the source could stall on a dead disk.
+    if (mount.source.startsWith(QLatin1String("/dev/")))
+        return mount.source != u"/dev/fuse";
+    return type == "fuse" && mount.source.startsWith(u'/');
 }
 
 QList<Volume> volumesFrom(const QList<MountEntry> &mounts, const std::function<bool(const MountEntry &)> &isRemovable,
-                          const std::function<QString(const MountEntry &)> &labelOf)
+                          const std::function<QString(const MountEntry &)> &labelOf,
+                          const std::function<QString(const MountEntry &)> &uuidOf)
 {
-    QList<Volume> removable, fixed;
+    QList<const MountEntry *> visible;
     for (qsizetype i = 0; i < mounts.size(); ++i) {
         const MountEntry &m = mounts[i];
-        if (!isDiskFileSystem(m.fsType))
-            continue;
         const bool hidden = std::any_of(mounts.begin() + i + 1, mounts.end(),
                                         [&](const MountEntry &later) { return later.mountPoint == m.mountPoint; });
-        if (hidden)
+        if (isDiskFileSystem(m) && !hidden)
+            visible.append(&m);
+    }
+    QList<Volume> removable, fixed;
+    for (qsizetype i = 0; i < visible.size(); ++i) {
+        const MountEntry &m = *visible[i];
+        // Another mount of this file system shows all that this one does: a wider
+        // directory of it, or the same one mounted earlier.
+        const bool shownElsewhere = std::any_of(visible.begin(), visible.end(), [&](const MountEntry *other) {
+            return other != &m && other->device == m.device && within(m.root, other->root)
+                && (other->root != m.root || other < &m);
+        });
+        if (shownElsewhere)
             continue;
         const QString label = labelOf(m);
+        const QString entry = label.isEmpty() ? m.mountPoint : label + QStringLiteral(" (") + m.mountPoint + u')';
         const Volume v{m.mountPoint,
-                       label.isEmpty() ? m.mountPoint : label + QStringLiteral(" (") + m.mountPoint + u')',
-                       isRemovable(m), m.device};
+                       displayedPath(entry),
+                       isRemovable(m) || !automountLabel(m.mountPoint).isEmpty(),
+                       m.device,
+                       m.source,
+                       uuidOf ? uuidOf(m) : QString()};
         (v.removable ? removable : fixed).append(v);
     }
     std::reverse(removable.begin(), removable.end()); // the newest first
@@ -181,13 +225,13 @@ QList<Volume> mountedVolumes()
     QFile table(QString::fromLatin1(kMountTable));
     if (!table.open(QIODevice::ReadOnly))
         return {};
-    return volumesFrom(parseMountInfo(table.readAll()), deviceIsRemovable, labelOf);
+    return volumesFrom(parseMountInfo(table.readAll()), deviceIsRemovable, labelOf, uuidOf);
 }
 
 bool isMountedAt(const QString &root, dev_t device)
 {
     struct stat info = {};
-    return ::stat(QFile::encodeName(root).constData(), &info) == 0 && info.st_dev == device;
+    return ::stat(bytesFromPath(root).constData(), &info) == 0 && info.st_dev == device;
 }
 
 } // namespace platform

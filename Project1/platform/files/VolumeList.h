@@ -14,17 +14,21 @@ namespace platform {
 // The kernel's table of this process's mounts; it reads no mounted file system.
 inline constexpr char kMountTable[] = "/proc/self/mountinfo";
 
-// A mounted volume a user could mean in the drive list.
+// A mounted volume a user could mean in the drive list. Paths keep the kernel's bytes
+// (PathBytes.h).
 struct Volume {
     QString driveSpecification; // what the autorun path is formed from: the mount root
     QString entryText;          // what the list shows: "LABEL (/media/anna/LABEL)" or the root alone
     bool removable = false;
     dev_t device = 0; // the mounted file system
+    QString source;   // what is mounted: a device, an image file, a driver's name
+    QString uuid;     // the file system's UUID where the kernel tells it, else empty
 };
 
 // One line of the mount table, unescaped. The table lists mounts as they came.
 struct MountEntry {
     dev_t device = 0;
+    QString root; // the directory of the file system that is mounted: "/" for all of it
     QString mountPoint;
     QByteArray fsType;
     QString source;
@@ -32,14 +36,20 @@ struct MountEntry {
 
 QList<MountEntry> parseMountInfo(QByteArrayView text);
 
-// Real disk file systems, FUSE-mounted disks included; never pseudo or network ones.
-bool isDiskFileSystem(QByteArrayView fsType);
+// Real disk file systems, FUSE-mounted disks included (a FUSE mount of a block device or
+// of a disk image is a disk); never pseudo or network ones.
+bool isDiskFileSystem(const MountEntry &mount);
 
 // Removable volumes first, the most recently mounted at the head; then the others in
-// mount order. Where a later mount hides an earlier one on the same root, only the later
-// is listed.
+// mount order. A volume the desktop mounted for its user (/media/USER/LABEL or
+// /run/media/USER/LABEL) counts as removable. Each file system is listed once: where a
+// later mount hides an earlier one on the same root, only the later; where it is mounted
+// at several places, the first; a directory of it mounted elsewhere (a bind mount) not at
+// all. A directory mounted by itself whose file system is not otherwise listed (a btrfs
+// subvolume) is a volume of its own.
 QList<Volume> volumesFrom(const QList<MountEntry> &mounts, const std::function<bool(const MountEntry &)> &isRemovable,
-                          const std::function<QString(const MountEntry &)> &labelOf);
+                          const std::function<QString(const MountEntry &)> &labelOf,
+                          const std::function<QString(const MountEntry &)> &uuidOf = {});
 
 // The volumes mounted now. Reads only the kernel's mount table and device attributes,
 // never the mounted file systems, so a dead network mount cannot stall it.

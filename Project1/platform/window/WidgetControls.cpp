@@ -70,8 +70,10 @@ Result<QString> WidgetControls::driveSpecification()
     const std::optional<DriveListBox::Selection> selected = m_w.drive->selection();
     if (!selected)
         return Result<QString>::failure(Status::ControlFailed);
-    if (selected->device == 0 || !m_w.disk)
+    if (selected->device == 0)
         return {selected->root};
+    if (!m_w.disk)
+        return Result<QString>::failure(Status::ControlFailed);
     const QString root = selected->root;
     const dev_t device = selected->device;
     const std::optional<bool> mounted = m_w.disk->run<bool>(root, [root, device] { return isMountedAt(root, device); });

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#pragma once
+
+#include "FatImage.h"
+#include "TempVolume.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <dirent.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+// A disk image laid out from short descriptions and mounted at a directory whose name is
+// given as bytes; unmounted, and its loop device let go, when it goes. Ext2 is mounted
+// by the kernel from a loop device that stays attached between mounts, so the volume comes
+// back with the same source; Ntfs through ntfs-3g straight from the image file.
+// Entries: "NAME" a file holding kAutorunText, "dir:NAME" a directory, "lying:NAME" a
+// regular file whose directory entry calls it a directory (Ext2 only).
+class DiskImage
+{
+public:
+    enum class Kind { Ext2, Ntfs };
+
+    // Why such an image cannot be mounted here, or an empty string when it can.
+    static QString unavailableReason(Kind kind)
+    {
+        if (::geteuid() != 0)
+            return QStringLiteral("mounting a disk image needs root");
+        if (!QFile::exists(kind == Kind::Ext2 ? u"/dev/loop-control"_qs : u"/dev/fuse"_qs))
+            return kind == Kind::Ext2 ? u"no loop devices on this machine"_qs : u"no /dev/fuse on this machine"_qs;
+        const QStringList tools = kind == Kind::Ext2 ? QStringList{u"mkfs.ext2"_qs, u"debugfs"_qs, u"losetup"_qs}
+                                                     : QStringList{u"mkntfs"_qs, u"ntfs-3g"_qs};
+        for (const QString &tool : tools) {
+            if (QStandardPaths::findExecutable(tool).isEmpty()
+                && QStandardPaths::findExecutable(tool, {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
+                return QStringLiteral("%1 is not installed").arg(tool);
+        }
+        return {};
+    }
+
+    explicit DiskImage(Kind kind, const QByteArray &mountName = "stick")
+        : m_kind(kind), m_mountPoint(QFile::encodeName(m_dir.path()) + '/' + mountName)
+    {
+        ::mkdir(m_mountPoint.constData(), 0755);
+    }
+    DiskImage(const DiskImage &) = delete;
+    DiskImage &operator=(const DiskImage &) = delete;
+    ~DiskImage()
+    {
+        unmount();
+        if (!m_loop.isEmpty())
+            FatImage::run(u"losetup"_qs, {u"-d"_qs, m_loop});
+        ::rmdir(m_mountPoint.constData()); // QTemporaryDir cannot name it where it is not UTF-8
+    }
+
+    bool create(const QStringList &layout) { return m_kind == Kind::Ext2 ? createExt2(layout) : createNtfs(layout); }
+
+    bool mount()
+    {
+        if (m_mounted)
+            return true;
+        if (m_kind == Kind::Ntfs) {
+            m_mounted = FatImage::run(u"ntfs-3g"_qs, {image(), QFile::decodeName(m_mountPoint)}) == 0;
+            return m_mounted;
+        }
+        if (m_loop.isEmpty()) {
+            QByteArray out;
+            if (FatImage::run(u"losetup"_qs, {u"-f"_qs, u"--show"_qs, image()}, &out) != 0)
+                return false;
+            m_loop = QString::fromLocal8Bit(out.trimmed());
+        }
+        m_mounted = ::mount(QFile::encodeName(m_loop).constData(), m_mountPoint.constData(), "ext2", 0, nullptr) == 0;
+        return m_mounted;
+    }
+
+    bool unmount()
+    {
+        if (m_mounted && ::umount2(m_mountPoint.constData(), 0) == 0)
+            m_mounted = false;
+        return !m_mounted;
+    }
+
+    QByteArray mountPoint() const { return m_mountPoint; }
+    QString source() const { return m_kind == Kind::Ext2 ? m_loop : image(); }
+
+    // The root's entries as the kernel lists them, less the file system's own.
+    QStringList entries() const
+    {
+        QStringList names;
+        if (DIR *dir = ::opendir(m_mountPoint.constData())) {
+            while (const dirent *d = ::readdir(dir)) {
+                const QString name = QString::fromUtf8(d->d_name);
+                if (name != u"." && name != u".." && name != u"lost+found")
+                    names.append(name);
+            }
+            ::closedir(dir);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    QString image() const { return m_dir.filePath(u"volume.img"_qs); }
+
+    bool createExt2(const QStringList &layout)
+    {
+        const QString source = m_dir.filePath(u"source"_qs);
+        QDir().mkpath(source);
+        QStringList lying;
+        for (const QString &entry : layout) {
+            const QString kind = entry.section(u':', 0, 0), name = entry.section(u':', -1);
+            if (kind == u"dir" || kind == u"lying") {
+                QDir(source).mkdir(name);
+                if (kind == u"lying")
+                    lying.append(name);
+            } else if (QFile f(source + u'/' + name); !f.open(QIODevice::WriteOnly) || f.write(kAutorunText) < 0) {
+                return false;
+            }
+        }
+        if (FatImage::run(u"mkfs.ext2"_qs, {u"-q"_qs, u"-F"_qs, u"-d"_qs, source, image(), u"4M"_qs}) != 0)
+            return false;
+        // The inode becomes a regular file; the entry in its directory still says directory.
+        for (const QString &name : lying) {
+            for (const QString &field : {u"mode 0100644"_qs, u"links_count 1"_qs}) {
+                if (FatImage::run(u"debugfs"_qs, {u"-w"_qs, u"-R"_qs, u"sif "_qs + name + u' ' + field, image()}) != 0)
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    bool createNtfs(const QStringList &layout)
+    {
+        if (QFile f(image()); !f.open(QIODevice::WriteOnly) || !f.resize(4 << 20))
+            return false;
+        if (FatImage::run(u"mkntfs"_qs, {u"-q"_qs, u"-F"_qs, u"-f"_qs, image()}) != 0 || !mount())
+            return false;
+        bool written = true;
+        for (const QString &name : layout) {
+            QFile f(QFile::decodeName(m_mountPoint) + u'/' + name);
+            written = written && f.open(QIODevice::WriteOnly) && f.write(kAutorunText) == kAutorunText.size();
+        }
+        return written;
+    }
+
+    QTemporaryDir m_dir;
+    Kind m_kind;
+    QByteArray m_mountPoint;
+    QString m_loop;
+    bool m_mounted = false;
+};
