@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: LicenseRef-proprietary
 # Builds Orvane and runs every test: the suites (with the style and lint checks), the same
-# suites under AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each
-# fuzz target.
+# suites under AddressSanitizer and UndefinedBehaviorSanitizer, then under ThreadSanitizer,
+# and a short run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/packages.sh
@@ -13,7 +13,7 @@ ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse3 clang lib
 # Hostile-volume and drive-list tests mount ext2 images from loop devices.
 ensure_packages e2fsprogs mount
 
-for preset in debug asan; do
+for preset in debug asan tsan; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
     ctest --preset "$preset"

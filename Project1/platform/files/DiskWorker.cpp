@@ -3,12 +3,12 @@
 
 #include <QEventLoop>
 #include <QFutureWatcher>
-#include <QMutex>
 #include <QThread>
 #include <QTimer>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 namespace platform {
@@ -21,22 +21,22 @@ public:
 
     void enqueue(std::shared_ptr<DiskJob> job)
     {
-        const QMutexLocker lock(&m_mutex);
+        const std::lock_guard lock(m_mutex);
         m_queue.append(std::move(job));
-        m_wake.wakeOne();
+        m_wake.notify_one();
     }
     // The calls not started yet, which this lane will no longer run.
     QList<std::shared_ptr<DiskJob>> takeQueued()
     {
-        const QMutexLocker lock(&m_mutex);
+        const std::lock_guard lock(m_mutex);
         return std::exchange(m_queue, {});
     }
     // Ends the thread once the current call, if any, returns.
     void stop()
     {
-        const QMutexLocker lock(&m_mutex);
+        const std::lock_guard lock(m_mutex);
         m_stopping = true;
-        m_wake.wakeOne();
+        m_wake.notify_one();
     }
     [[nodiscard]] bool busy() const { return m_busy.load(); }
 
@@ -46,9 +46,8 @@ protected:
         for (;;) {
             std::shared_ptr<DiskJob> job;
             {
-                const QMutexLocker lock(&m_mutex);
-                while (m_queue.isEmpty() && !m_stopping)
-                    m_wake.wait(&m_mutex);
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return !m_queue.isEmpty() || m_stopping; });
                 if (m_queue.isEmpty())
                     return;
                 job = m_queue.takeFirst();
@@ -65,8 +64,9 @@ protected:
     }
 
 private:
-    QMutex m_mutex;
-    QWaitCondition m_wake;
+    // The standard ones, which a thread sanitizer sees through.
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
     QList<std::shared_ptr<DiskJob>> m_queue;
     bool m_stopping = false;
     std::atomic<bool> m_busy{false};
