@@ -21,6 +21,8 @@ const QString kNotDeleted = u"Delete|The autorun file could not be deleted.|48"_
 // permission that root would pass.
 class Unprivileged
 {
+    Q_DISABLE_COPY_MOVE(Unprivileged)
+
 public:
     Unprivileged() { m_ok = ::setegid(65534) == 0 && ::seteuid(65534) == 0; }
     ~Unprivileged()

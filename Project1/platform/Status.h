@@ -10,10 +10,10 @@ namespace platform {
 // exception.
 enum class Status {
     Ok,
-    NotFound,          // no entry of that name in the directory
-    VolumeUnavailable, // the volume's root cannot be opened, searched or read
+    NotFound,           // no entry of that name in the directory
+    VolumeUnavailable,  // the volume's root cannot be opened, searched or read
     VolumeNotAnswering, // the volume did not answer in time: not ready, as an unavailable one
-    AccessDenied,      // the entry itself refuses the operation
+    AccessDenied,       // the entry itself refuses the operation
     WriteProtected,
     NotRegularFile, // a link, FIFO, device or directory where a file was expected
     Unsupported,    // the file system offers no way to do it

@@ -50,9 +50,11 @@ void DriveListBox::refresh()
     // Only at the start, with nothing chosen yet, is the head of the list taken.
     setCurrentIndex(m_chosen ? indexOf(*m_chosen) : (count() > 0 ? 0 : -1));
     remember(currentIndex());
-    if (view()->isVisible() && count() > 0)
+    if (!m_popupMade || !view()->isVisible()) // asking for the view would make the popup
+        return;
+    if (count() > 0)
         showPopup(); // an open list fits its new rows
-    else if (view()->isVisible())
+    else
         hidePopup();
 }
 
@@ -97,15 +99,14 @@ void DriveListBox::childEvent(QChildEvent *event)
     QComboBox::childEvent(event);
     // The popup list is made only when something first needs it; the watch follows it,
     // once the popup is fully made.
-    if (event->added() && event->child()->isWidgetType() && !m_watchingSelection)
+    if (event->added() && event->child()->isWidgetType() && !m_popupMade) {
+        m_popupMade = true;
         QMetaObject::invokeMethod(this, &DriveListBox::watchAssistiveSelection, Qt::QueuedConnection);
+    }
 }
 
 void DriveListBox::watchAssistiveSelection()
 {
-    if (m_watchingSelection)
-        return;
-    m_watchingSelection = true;
     // An assistive tool chooses an entry by selecting it in the closed list; take that as
     // the user's choice. While the list is open, hovering selects too, and only a click
     // or Enter decides.

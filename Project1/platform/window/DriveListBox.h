@@ -59,7 +59,7 @@ private:
     std::function<QList<Volume>()> m_volumes;
     std::optional<Identity> m_chosen; // none until a volume was first listed
     MountWatcher *m_mounts = nullptr;
-    bool m_watchingSelection = false;
+    bool m_popupMade = false; // the popup list is made only when first needed
 };
 
 } // namespace platform
