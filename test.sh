@@ -5,8 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/packages.sh
 # FAT volume tests mount a real FAT image through FUSE; the fuzz targets need clang.
-ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse clang libclang-rt-14-dev
-# The kernel FAT tests boot user-mode Linux; the NTFS tests mount an image through ntfs-3g.
+ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse3 clang libclang-rt-14-dev
+# The kernel FAT tests boot user-mode Linux; the NTFS tests mount an image through ntfs-3g,
+# which needs fuse3 (fuse3 also serves fusefat: the package fuse would remove it).
 ensure_packages user-mode-linux kmod ntfs-3g
 
 cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON >/dev/null
