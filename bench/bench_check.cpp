@@ -211,9 +211,10 @@ void largeRoots(const QString &base)
 
 } // namespace
 
-// With --volume-header, the header of the rows below; with --volume ROOT NAME [--trace], only the check on the mounted volume ROOT, one row named
-// NAME; bench/volumes.sh mounts the volumes. --trace runs each side once between two marker
-// calls, faccessat() of "/orvane-ours" and "/orvane-raw", for strace to count the calls.
+// With --volume-header: the header of the rows below. With --volume ROOT NAME: only the
+// check on the mounted volume ROOT, as one row named NAME (bench/volumes.sh mounts the
+// volumes); adding --trace runs each side once between two marker calls, access() of
+// "/orvane-ours" and of "/orvane-raw", for strace to count the system calls.
 int main(int argc, char **argv)
 {
     if (argc == 2 && qstrcmp(argv[1], "--volume-header") == 0) {

@@ -5,7 +5,7 @@
 # system calls each side makes. Needs root and build/bench (bench/run.sh builds it); a volume
 # that cannot be mounted here is left out, saying why.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 PATH=$PATH:/usr/sbin:/sbin
 bench=$PWD/build/bench/bench/bench_check
 [ "$(id -u)" -eq 0 ] || { echo "Real volumes: left out, mounting them needs root"; exit 0; }
