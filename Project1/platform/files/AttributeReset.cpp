@@ -85,7 +85,7 @@ Status resetAttributes(int fd, const struct stat &info)
         if (!cleared && fs.f_type == kNtfs3Magic)
             cleared = clearNtfsAttributes(fd, "system.ntfs_attrib", false);
     }
-    // On vfat and exFAT without the ioctls, write permission is what clears read-only.
+    // What is left is write permission, which on exFAT without the ioctls clears read-only.
     return cleared ? *cleared : giveOwnerWrite(fd, info.st_mode);
 }
 
