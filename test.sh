@@ -12,6 +12,9 @@ ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse3 clang lib
     clang-format clang-tidy desktop-file-utils appstream
 # Hostile-volume and drive-list tests mount ext2 images from loop devices.
 ensure_packages e2fsprogs mount
+# The kernel FAT tests boot user-mode Linux; the NTFS tests mount an image through ntfs-3g,
+# which needs fuse3 (fuse3 also serves fusefat: the package fuse would remove it).
+ensure_packages user-mode-linux kmod ntfs-3g
 
 for preset in debug asan tsan; do
     cmake --preset "$preset" >/dev/null

@@ -9,3 +9,4 @@ cmake --build --preset bench >/dev/null
 build/bench/bench/bench_startup
 build/bench/bench/bench_check
 build/bench/bench/bench_stages
+bench/volumes.sh

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "platform/FileFunctions.h"
+#include "platform/files/AttributeReset.h"
 #include "platform/files/DirectoryEntry.h"
 #include "platform/files/PathBytes.h"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <linux/msdos_fs.h>
-#include <sys/ioctl.h>
-#include <sys/vfs.h>
 
 namespace platform {
 
@@ -38,17 +36,6 @@ Status locate(const QString &path, Located &located)
     Result<DirectoryEntry> entry = findEntry(located.dir.get(), encoded.mid(slash + 1));
     located.entry = entry.value;
     return entry.status;
-}
-
-Status clearFatAttributes(int fd)
-{
-    quint32 attributes = 0;
-    if (::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
-        return statusFromErrno(errno);
-    attributes &= ~quint32(ATTR_RO | ATTR_HIDDEN | ATTR_SYS | ATTR_ARCH);
-    if (::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &attributes) != 0)
-        return statusFromErrno(errno);
-    return Status::Ok;
 }
 
 // Reads at most `limit` bytes into a buffer sized for the file's `size` plus one byte to
@@ -87,13 +74,7 @@ public:
             return s;
         if (const Status s = openRegular(located.dir.get(), located.entry, file); s != Status::Ok)
             return s;
-        struct statfs fs = {};
-        if (::fstatfs(file.get(), &fs) == 0 && fs.f_type == MSDOS_SUPER_MAGIC)
-            return clearFatAttributes(file.get());
-        const mode_t mode = located.entry.info.st_mode;
-        if ((mode & S_IWUSR) == 0 && ::fchmod(file.get(), (mode & 07777) | S_IWUSR) != 0)
-            return statusFromErrno(errno);
-        return Status::Ok;
+        return resetAttributes(file.get(), located.entry.info);
     }
 
     Status deleteFile(const QString &path) override
