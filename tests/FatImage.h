@@ -78,6 +78,14 @@ public:
         return !m_mounted;
     }
 
+    ~FatImage()
+    {
+        resume();
+        // A call of a disk thread may still be on its way out of the volume: let it go lazily.
+        if (!unmount())
+            run(u"fusermount"_qs, {u"-uz"_qs, mountPoint()});
+    }
+
     QByteArray rootListing() const
     {
         QByteArray listing;
@@ -103,12 +111,6 @@ public:
     {
         const pid_t pid = daemonPid();
         return pid > 0 && ::kill(pid, SIGCONT) == 0;
-    }
-
-    ~FatImage()
-    {
-        resume();
-        unmount();
     }
 
     QString image() const { return m_dir.filePath(u"volume.img"_qs); }
