@@ -18,7 +18,8 @@
 // A disk image laid out from short descriptions and mounted at a directory whose name is
 // given as bytes; unmounted, and its loop device let go, when it goes. Ext2 is mounted
 // by the kernel from a loop device that stays attached between mounts, so the volume comes
-// back with the same source; Ntfs through ntfs-3g straight from the image file.
+// back with the same source; Ntfs through ntfs-3g straight from the image file, or from a
+// loop device once attachLoop() made one.
 // Entries: "NAME" a file holding kAutorunText, "dir:NAME" a directory, "lying:NAME" a
 // regular file whose directory entry calls it a directory (Ext2 only).
 class DiskImage
@@ -31,10 +32,12 @@ public:
     {
         if (::geteuid() != 0)
             return QStringLiteral("mounting a disk image needs root");
-        if (!QFile::exists(kind == Kind::Ext2 ? u"/dev/loop-control"_qs : u"/dev/fuse"_qs))
-            return kind == Kind::Ext2 ? u"no loop devices on this machine"_qs : u"no /dev/fuse on this machine"_qs;
+        if (!QFile::exists(u"/dev/loop-control"_qs))
+            return u"no loop devices on this machine"_qs;
+        if (kind == Kind::Ntfs && !QFile::exists(u"/dev/fuse"_qs))
+            return u"no /dev/fuse on this machine"_qs;
         const QStringList tools = kind == Kind::Ext2 ? QStringList{u"mkfs.ext2"_qs, u"debugfs"_qs, u"losetup"_qs}
-                                                     : QStringList{u"mkntfs"_qs, u"ntfs-3g"_qs};
+                                                     : QStringList{u"mkntfs"_qs, u"ntfs-3g"_qs, u"losetup"_qs};
         for (const QString &tool : tools) {
             if (QStandardPaths::findExecutable(tool).isEmpty()
                 && QStandardPaths::findExecutable(tool, {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
@@ -60,22 +63,28 @@ public:
 
     bool create(const QStringList &layout) { return m_kind == Kind::Ext2 ? createExt2(layout) : createNtfs(layout); }
 
-    bool mount()
+    // `ntfsOptions`: ntfs-3g's, such as "ro".
+    bool mount(const QString &ntfsOptions = u"rw"_qs)
     {
         if (m_mounted)
             return true;
         if (m_kind == Kind::Ntfs) {
-            m_mounted = FatImage::run(u"ntfs-3g"_qs, {image(), QFile::decodeName(m_mountPoint)}) == 0;
+            m_mounted =
+                FatImage::run(u"ntfs-3g"_qs, {u"-o"_qs, ntfsOptions, source(), QFile::decodeName(m_mountPoint)}) == 0;
             return m_mounted;
         }
-        if (m_loop.isEmpty()) {
-            QByteArray out;
-            if (FatImage::run(u"losetup"_qs, {u"-f"_qs, u"--show"_qs, image()}, &out) != 0)
-                return false;
-            m_loop = QString::fromLocal8Bit(out.trimmed());
-        }
+        if (!attachLoop())
+            return false;
         m_mounted = ::mount(QFile::encodeName(m_loop).constData(), m_mountPoint.constData(), "ext2", 0, nullptr) == 0;
         return m_mounted;
+    }
+
+    bool attachLoop()
+    {
+        QByteArray out;
+        if (m_loop.isEmpty() && FatImage::run(u"losetup"_qs, {u"-f"_qs, u"--show"_qs, image()}, &out) == 0)
+            m_loop = QString::fromLocal8Bit(out.trimmed());
+        return !m_loop.isEmpty();
     }
 
     bool unmount()
@@ -86,7 +95,7 @@ public:
     }
 
     QByteArray mountPoint() const { return m_mountPoint; }
-    QString source() const { return m_kind == Kind::Ext2 ? m_loop : image(); }
+    QString source() const { return m_loop.isEmpty() ? image() : m_loop; }
 
     // The root's entries as the kernel lists them, less the file system's own.
     QStringList entries() const
@@ -136,7 +145,7 @@ private:
 
     bool createNtfs(const QStringList &layout)
     {
-        if (QFile f(image()); !f.open(QIODevice::WriteOnly) || !f.resize(4 << 20))
+        if (QFile f(image()); !f.open(QIODevice::WriteOnly) || !f.resize(8 << 20))
             return false;
         if (FatImage::run(u"mkntfs"_qs, {u"-q"_qs, u"-F"_qs, u"-f"_qs, image()}) != 0 || !mount())
             return false;

@@ -2,9 +2,8 @@
 // The file functions on NTFS through ntfs-3g, the driver most desktops mount NTFS sticks
 // with: a real image on a loop device, the attributes set and read back through the
 // attribute ntfs-3g offers, system.ntfs_attrib_be.
+#include "DiskImage.h"
 #include "FakeControls.h"
-#include "FatImage.h"
-#include "TempVolume.h"
 
 #include "scan/AutorunFile.h"
 #include "scan/StagedScan.h"
@@ -22,72 +21,6 @@ namespace {
 // TEMPORARY and NOT_CONTENT_INDEXED. ntfs-3g reads no attribute at all as NORMAL.
 constexpr quint32 kWormAttributes = 0x27, kKept = 0x2100, kNormal = 0x80;
 constexpr qint64 kGone = -1;
-
-// An NTFS image on a loop device, mounted through ntfs-3g; unmounted and detached when
-// it goes, whatever happened.
-class NtfsImage
-{
-public:
-    static QString unavailableReason()
-    {
-        if (::geteuid() != 0)
-            return u"loop devices and FUSE mounts need root"_qs;
-        for (const char *node : {"/dev/fuse", "/dev/loop-control"}) {
-            if (!QFile::exists(QString::fromLatin1(node)))
-                return QString::fromLatin1(node) + u" is missing"_qs;
-        }
-        for (const char *tool : {"mkntfs", "ntfs-3g", "losetup"}) {
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()
-                && QStandardPaths::findExecutable(QString::fromLatin1(tool), {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
-                return QString::fromLatin1(tool) + u" is not installed"_qs;
-        }
-        return {};
-    }
-
-    ~NtfsImage()
-    {
-        unmount();
-        if (!m_loop.isEmpty())
-            FatImage::run(u"losetup"_qs, {u"-d"_qs, m_loop});
-    }
-
-    // Why the image could not be made and attached, or an empty string.
-    QString create()
-    {
-        QFile image(m_dir.filePath(u"volume.img"_qs));
-        if (!image.open(QIODevice::WriteOnly) || !image.resize(8 << 20))
-            return u"no room for the image"_qs;
-        image.close();
-        if (FatImage::run(u"mkntfs"_qs, {u"-F"_qs, u"-f"_qs, u"-q"_qs, image.fileName()}) != 0)
-            return u"mkntfs failed"_qs;
-        QByteArray loop;
-        if (FatImage::run(u"losetup"_qs, {u"-f"_qs, u"--show"_qs, image.fileName()}, &loop) != 0)
-            return u"no loop device could be attached"_qs;
-        m_loop = QString::fromLocal8Bit(loop.trimmed());
-        return {};
-    }
-
-    bool mount(const QString &options)
-    {
-        QDir().mkpath(root());
-        m_mounted = FatImage::run(u"ntfs-3g"_qs, {u"-o"_qs, options, m_loop, root()}) == 0;
-        return m_mounted;
-    }
-
-    bool unmount()
-    {
-        if (m_mounted && FatImage::run(u"umount"_qs, {root()}) == 0)
-            m_mounted = false;
-        return !m_mounted;
-    }
-
-    QString root() const { return m_dir.filePath(u"mnt"_qs); }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_loop;
-    bool m_mounted = false;
-};
 
 qint64 attributesOf(const QString &path)
 {
@@ -117,10 +50,7 @@ private Q_SLOTS:
 
 void TstNtfsVolume::initTestCase()
 {
-    if (const QString reason = NtfsImage::unavailableReason(); !reason.isEmpty())
-        QSKIP(qPrintable(u"No NTFS volume can be mounted here: "_qs + reason));
-    NtfsImage probe;
-    if (const QString reason = probe.create(); !reason.isEmpty())
+    if (const QString reason = DiskImage::unavailableReason(DiskImage::Kind::Ntfs); !reason.isEmpty())
         QSKIP(qPrintable(u"No NTFS volume can be mounted here: "_qs + reason));
 }
 
@@ -153,21 +83,19 @@ void TstNtfsVolume::throughNtfs3g()
     QFETCH(Status, reset);
     QFETCH(qint64, after);
 
-    NtfsImage ntfs;
-    QCOMPARE(ntfs.create(), QString());
-    const QString file = QDir(ntfs.root()).filePath(name);
-    QVERIFY(ntfs.mount(u"rw"_qs));
-    {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kAutorunText) == kAutorunText.size());
-    }
+    DiskImage ntfs(DiskImage::Kind::Ntfs);
+    QVERIFY(ntfs.create({name}));
+    const QString root = QFile::decodeName(ntfs.mountPoint());
+    const QString file = QDir(root).filePath(name);
     QVERIFY(setAttributes(file, before));
     QCOMPARE(attributesOf(file), qint64(before));
     QVERIFY(ntfs.unmount());
 
+    // From now on as a stick is mounted: from its block device.
+    QVERIFY(ntfs.attachLoop());
     QVERIFY(ntfs.mount(options));
     FakeControls controls;
-    controls.drive = ntfs.root();
+    controls.drive = root;
     platform::FileFunctions &files = platform::localFileFunctions();
     QCOMPARE(scan::AutorunFile(controls, files).resetAttributes(), reset);
     if (deleteIt) {
