@@ -19,3 +19,5 @@ CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo 
     -DORVANE_FUZZ=ON >/dev/null
 cmake --build build/fuzz --target fuzz_textdecoding
 ctest --test-dir build/fuzz -L fuzz --output-on-failure
+
+scripts/check-package.sh # the Debian package: lintian, then where its files land
