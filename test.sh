@@ -25,3 +25,5 @@ done
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 ctest --preset fuzz
+
+scripts/check-package.sh # the Debian package: lintian, then where its files land

@@ -106,8 +106,10 @@ Form1::Form1(std::chrono::milliseconds diskDeadline, QWidget *parent)
     Label3 = place<QLabel>(Picture1, "Label3", QRect(inside + QPoint(8, 56), QSize(193, 41)), u"Orvane"_qs);
     Label3->setFont(fontOf(kTrebuchet, 15.75));
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    fill(Label3, QPalette::WindowText, bgr(0x00000000)); // the banner is fixed white whatever the desktop's scheme
     Label4 = place<QLabel>(Picture1, "Label4", QRect(inside + QPoint(528, 72), QSize(89, 17)), u"V1.0"_qs);
     Label4->setFont(fontOf(kTrebuchet, 9.75));
+    fill(Label4, QPalette::WindowText, bgr(0x00000000));
 
     Frame1 = place<QGroupBox>(this, "Frame1", {8, 104, 273, 81}, u"Removeable Disk"_qs);
     Drive1 = place<platform::DriveListBox>(Frame1, "Drive1", {32, 32, 201, 21});

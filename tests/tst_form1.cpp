@@ -13,8 +13,12 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -36,6 +40,18 @@ void selectVolume(const Form1 &window, const TempVolume &volume)
     drive->setCurrentIndex(drive->count() - 1);
 }
 
+// WCAG's contrast ratio of two colours: 1 for equal ones, 21 for black on white.
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
 } // namespace
 
 class TstForm1 : public QObject
@@ -55,6 +71,8 @@ private Q_SLOTS:
     void scanChecksTheChosenVolume_data();
     void scanChecksTheChosenVolume();
     void assistiveToolPicksAVolume();
+    void bannerReadableOnDarkScheme_data();
+    void bannerReadableOnDarkScheme();
 };
 
 void TstForm1::designState_data()
@@ -350,6 +368,45 @@ void TstForm1::assistiveToolPicksAVolume()
     QCoreApplication::processEvents();
     selection->select(drive->model()->index(wanted, 0), QItemSelectionModel::ClearAndSelect);
     QCOMPARE(drive->currentIndex(), wanted);
+}
+
+void TstForm1::bannerReadableOnDarkScheme_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("behind");
+    QTest::newRow("company on the grey band") << u"Label2"_qs << u"Label1"_qs;
+    QTest::newRow("product on the white banner") << u"Label3"_qs << u"Picture1"_qs;
+    QTest::newRow("version on the white banner") << u"Label4"_qs << u"Picture1"_qs;
+}
+
+void TstForm1::bannerReadableOnDarkScheme()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, behind);
+
+    // A desktop with a dark colour scheme: light text on dark windows.
+    const QString style = QApplication::style()->name();
+    const QPalette palette = QApplication::palette();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setStyle(style);
+        QApplication::setPalette(palette);
+    });
+    QApplication::setStyle(u"Fusion"_qs);
+    QPalette dark;
+    for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+        dark.setColor(role, QColor(0x35, 0x35, 0x35));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(role, Qt::white);
+    QApplication::setPalette(dark);
+
+    Form1 window;
+    window.show();
+    const auto *text = control(window, label.toLatin1());
+    const auto *ground = control(window, behind.toLatin1());
+    QVERIFY(ground->autoFillBackground()); // the banner paints its own background
+    const QColor ink = text->palette().color(text->foregroundRole());
+    const QColor paper = ground->palette().color(ground->backgroundRole());
+    QVERIFY2(contrast(ink, paper) >= 4.5, qPrintable(ink.name() + u" on "_qs + paper.name()));
 }
 
 QTEST_MAIN(TstForm1)
