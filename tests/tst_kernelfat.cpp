@@ -177,8 +177,8 @@ private:
 
 void TstKernelFat::initTestCase()
 {
-#ifdef __SANITIZE_ADDRESS__
-    QSKIP("AddressSanitizer cannot reserve its shadow memory inside user-mode Linux; the plain build runs this test");
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    QSKIP("a sanitizer cannot reserve its shadow memory inside user-mode Linux; the plain build runs this test");
 #endif
     const QString uml = QStandardPaths::findExecutable(u"linux.uml"_qs);
     if (uml.isEmpty())
