@@ -10,8 +10,8 @@ cd "$(dirname "$0")"
 # lint tests check the code and the desktop files.
 ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse3 clang libclang-rt-14-dev \
     clang-format clang-tidy desktop-file-utils appstream
-# Hostile-volume and drive-list tests mount ext2 images from loop devices.
-ensure_packages e2fsprogs mount
+# Hostile-volume, drive-list and volume-list tests mount ext2 and btrfs images from loop devices.
+ensure_packages e2fsprogs mount btrfs-progs
 # The kernel FAT tests boot user-mode Linux; the NTFS tests mount an image through ntfs-3g,
 # which needs fuse3 (fuse3 also serves fusefat: the package fuse would remove it).
 ensure_packages user-mode-linux kmod ntfs-3g

@@ -2,7 +2,11 @@
 #include "platform/files/PathBytes.h"
 #include "platform/files/VolumeList.h"
 
+#include "FatImage.h"
+
 #include <QTest>
+
+#include <sys/mount.h>
 
 using platform::MountEntry;
 using platform::Volume;
@@ -16,6 +20,7 @@ private Q_SLOTS:
     void listsDiskVolumes();
     void pathKeepsItsBytes_data();
     void pathKeepsItsBytes();
+    void btrfsSubvolumeIsStillItsVolume();
 };
 
 namespace {
@@ -126,6 +131,32 @@ void TstVolumeList::pathKeepsItsBytes()
     const QString path = platform::pathFromBytes(bytes);
     QCOMPARE(platform::bytesFromPath(path), bytes);
     QCOMPARE(platform::displayedPath(path), shown);
+}
+
+void TstVolumeList::btrfsSubvolumeIsStillItsVolume()
+{
+    // Its files carry a device number of the subvolume's own, not the one the mount table shows.
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(u"mkfs.btrfs"_qs, {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
+        QSKIP("a btrfs volume needs root and mkfs.btrfs (btrfs-progs)");
+    QTemporaryDir dir;
+    const QString image = dir.filePath(u"volume.img"_qs), top = dir.filePath(u"top"_qs), sub = dir.filePath(u"sub"_qs);
+    QVERIFY(QDir().mkpath(top) && QDir().mkpath(sub));
+    QVERIFY(QFile(image).open(QIODevice::WriteOnly) && QFile(image).resize(128 << 20));
+    QCOMPARE(FatImage::run(u"mkfs.btrfs"_qs, {u"-q"_qs, image}), 0);
+    if (FatImage::run(u"mount"_qs, {u"-o"_qs, u"loop"_qs, image, top}) != 0)
+        QSKIP("this kernel mounts no btrfs");
+    const bool made = FatImage::run(u"btrfs"_qs, {u"subvolume"_qs, u"create"_qs, top + u"/vol"_qs}) == 0
+        && FatImage::run(u"mount"_qs, {u"-o"_qs, u"loop,subvol=vol"_qs, image, sub}) == 0;
+    ::umount2(QFile::encodeName(top).constData(), MNT_DETACH);
+    QVERIFY(made);
+
+    const QList<platform::Volume> volumes = platform::mountedVolumes();
+    const auto listed = std::find_if(volumes.begin(), volumes.end(),
+                                     [&](const platform::Volume &v) { return v.driveSpecification == sub; });
+    QVERIFY(listed != volumes.end());
+    QVERIFY(platform::isMountedAt(sub, listed->device));
+    QCOMPARE(::umount2(QFile::encodeName(sub).constData(), MNT_DETACH), 0);
+    QVERIFY(!platform::isMountedAt(sub, listed->device));
 }
 
 QTEST_GUILESS_MAIN(TstVolumeList)

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QVarLengthArray>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -155,7 +156,7 @@ QList<MountEntry> parseMountInfo(QByteArrayView text)
             ++separator;
         if (separator + 2 >= fields.size())
             continue;
-        mounts.append({parseDevice(fields[2]), unescape(fields[3]), unescape(fields[4]),
+        mounts.append({parseDevice(fields[2]), fields[0].toULongLong(), unescape(fields[3]), unescape(fields[4]),
                        fields[separator + 1].toByteArray(), unescape(fields[separator + 2])});
     }
     return mounts;
@@ -230,8 +231,18 @@ QList<Volume> mountedVolumes()
 
 bool isMountedAt(const QString &root, dev_t device)
 {
-    struct stat info = {};
-    return ::stat(bytesFromPath(root).constData(), &info) == 0 && info.st_dev == device;
+    struct statx info = {};
+    if (::statx(AT_FDCWD, bytesFromPath(root).constData(), AT_STATX_SYNC_AS_STAT, STATX_MNT_ID, &info) != 0)
+        return false;
+    if ((info.stx_mask & STATX_MNT_ID) == 0) // a kernel before 5.8
+        return makedev(info.stx_dev_major, info.stx_dev_minor) == device;
+    QFile table(QString::fromLatin1(kMountTable));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    const QList<MountEntry> mounts = parseMountInfo(table.readAll());
+    return std::any_of(mounts.begin(), mounts.end(), [&](const MountEntry &mount) {
+        return mount.id == info.stx_mnt_id && mount.device == device && mount.mountPoint == root;
+    });
 }
 
 } // namespace platform

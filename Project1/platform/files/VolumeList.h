@@ -28,7 +28,8 @@ struct Volume {
 // One line of the mount table, unescaped. The table lists mounts as they came.
 struct MountEntry {
     dev_t device = 0;
-    QString root; // the directory of the file system that is mounted: "/" for all of it
+    quint64 id = 0; // the mount's own number, unique while it is mounted
+    QString root;   // the directory of the file system that is mounted: "/" for all of it
     QString mountPoint;
     QByteArray fsType;
     QString source;
@@ -57,7 +58,9 @@ QList<Volume> mountedVolumes();
 
 // Whether `root` is still the root of the file system `device`: once a volume is
 // unmounted, its mount point is a plain directory of another file system. Asks the file
-// system at `root`, so it waits for a disk that does not answer.
+// system at `root`, so it waits for a disk that does not answer. The mount `root` is on
+// decides, not the device number its files carry: btrfs gives each subvolume one of its
+// own, which the mount table does not show.
 bool isMountedAt(const QString &root, dev_t device);
 
 } // namespace platform
