@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: LicenseRef-proprietary
 # Builds the benchmarks in Release and prints their table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}"
+# The responsiveness benchmark: an X server and the FAT image tools.
+ensure_packages xvfb xauth dosfstools mtools fusefat fuse3
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
 build/bench/bench/bench_startup
 build/bench/bench/bench_check
 build/bench/bench/bench_stages
 bench/volumes.sh
+xvfb-run -a build/bench/bench/bench_responsive

@@ -34,7 +34,9 @@ public:
         return {};
     }
 
-    static int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
+    // `timeoutMs` -1: no time limit.
+    static int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr,
+                   int timeoutMs = 60'000)
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -42,7 +44,7 @@ public:
         env.insert(u"PATH"_qs, env.value(u"PATH"_qs) + u":/sbin:/usr/sbin"_qs);
         p.setProcessEnvironment(env);
         p.start(program, arguments);
-        if (!p.waitForFinished(60'000))
+        if (!p.waitForFinished(timeoutMs))
             return -1;
         if (output)
             *output = p.readAllStandardOutput();
