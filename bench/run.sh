@@ -7,6 +7,8 @@ cd "$(dirname "$0")/.."
 ensure_packages "${BUILD_PACKAGES[@]}"
 # The responsiveness benchmark: an X server and the FAT image tools.
 ensure_packages xvfb xauth dosfstools mtools fusefat fuse3
+# The check on real volumes: user-mode Linux for the kernel FAT, ntfs-3g, strace to count calls.
+ensure_packages user-mode-linux kmod ntfs-3g strace
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
 build/bench/bench/bench_startup
