@@ -22,3 +22,6 @@ done
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 ctest --preset fuzz
+
+# The Windows build of the file functions and the scan, its tests under Wine.
+scripts/windows-test.sh

@@ -5,7 +5,8 @@
 # a cache outside the tree and is reused when present:
 #   ${ORVANE_QT_WINDOWS:-${XDG_CACHE_HOME:-$HOME/.cache}/orvane/qt-windows}
 # Prints the install prefix on its last line. Apt's own sources stay untouched: the source
-# is fetched through a private apt configuration inside the cache.
+# is fetched through a private apt configuration inside the cache. Exits with 2 when the
+# source cannot be fetched.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/packages.sh"
@@ -32,10 +33,10 @@ apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourcePa
 
 src="$(ls -d "$work"/qt6-base-6.4.2*/ 2>/dev/null | head -n1 || true)"
 if [ -z "$src" ]; then
-    apt-get "${apt_opts[@]}" -qq update
+    apt-get "${apt_opts[@]}" -qq update || exit 2
     # The same Debian version as the installed Qt, whose host tools the build uses.
     version="$(dpkg-query -W -f='${Version}' qt6-base-dev)"
-    (cd "$work" && apt-get "${apt_opts[@]}" -qq source "qt6-base=$version")
+    (cd "$work" && apt-get "${apt_opts[@]}" -qq source "qt6-base=$version") || exit 2
     src="$(ls -d "$work"/qt6-base-6.4.2*/ | head -n1)"
 fi
 
