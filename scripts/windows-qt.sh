@@ -70,4 +70,5 @@ nice -n 10 cmake --build "$build" --parallel 2 >"$work/build.log" 2>&1 || {
 cmake --install "$build" >"$work/install.log" 2>&1
 echo "Qt for Windows: built in $((SECONDS - start)) s into $prefix" >&2
 touch "$stamp"
+rm -rf "$work" "$apt_dir" # the source and the build tree, some 700 MB, are not needed again
 echo "$prefix"
