@@ -2,6 +2,7 @@
 #include "FakeControls.h"
 
 #include "platform/files/VolumeList.h"
+#include "platform/files/WorkerFileFunctions.h"
 #include "scan/AutorunFile.h"
 
 #include <QDir>
@@ -29,6 +30,7 @@ private Q_SLOTS:
     void driveOrder_data();
     void driveOrder();
     void liveDrives();
+    void workerTellsDrivesApart();
 
 private:
     // The entries of the root whose names start with "autorun" in any case; a drive's own
@@ -212,6 +214,14 @@ void TstWindowsFiles::liveDrives()
     const auto firstFixed =
         std::find_if(volumes.begin(), volumes.end(), [](const platform::Volume &v) { return !v.removable; });
     QVERIFY(std::none_of(firstFixed, volumes.end(), [](const platform::Volume &v) { return v.removable; }));
+}
+
+// The disk worker keeps a drive that does not answer from holding up the others only if it
+// tells them apart by their paths.
+void TstWindowsFiles::workerTellsDrivesApart()
+{
+    QCOMPARE(platform::volumeOf(scan::AutorunPath(u"e:"_qs)), u"e:"_qs);
+    QCOMPARE(platform::volumeOf(scan::AutorunPath(u"f:"_qs)), u"f:"_qs);
 }
 
 QTEST_GUILESS_MAIN(TstWindowsFiles)
