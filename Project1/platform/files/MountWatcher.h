@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "platform/files/Fd.h"
-
 #include <QObject>
+
+#ifndef Q_OS_WIN
+#include "platform/files/Fd.h"
+#endif
 
 class QSocketNotifier;
 
 namespace platform {
 
 // Tells when a volume is mounted or unmounted anywhere: the kernel marks the mount table
-// with an exceptional condition on every change, so nothing is polled.
+// with an exceptional condition on every change, so nothing is polled. On Windows a hidden
+// window receives the system's notice of a volume arriving or going.
 class MountWatcher : public QObject
 {
     Q_OBJECT
@@ -24,8 +27,12 @@ Q_SIGNALS:
     void changed();
 
 private:
+#ifdef Q_OS_WIN
+    void *m_window = nullptr; // HWND
+#else
     Fd m_table;
     QSocketNotifier *m_notifier = nullptr;
+#endif
 };
 
 } // namespace platform

@@ -11,19 +11,36 @@
 
 namespace platform {
 
-// The kernel's table of this process's mounts; it reads no mounted file system.
-inline constexpr char kMountTable[] = "/proc/self/mountinfo";
-
 // A mounted volume a user could mean in the drive list. Paths keep the kernel's bytes
 // (PathBytes.h).
 struct Volume {
     QString driveSpecification; // what the autorun path is formed from: the mount root
     QString entryText;          // what the list shows: "LABEL (/media/anna/LABEL)" or the root alone
     bool removable = false;
-    dev_t device = 0; // the mounted file system
+    dev_t device = 0; // the mounted file system; on Windows the volume serial number
     QString source;   // what is mounted: a device, an image file, a driver's name
     QString uuid;     // the file system's UUID where the kernel tells it, else empty
 };
+
+#ifdef Q_OS_WIN
+
+// A drive as Windows tells it.
+struct DriveInfo {
+    QString root;      // "e:"
+    unsigned type = 0; // GetDriveTypeW's answer
+    QString label;
+    quint32 serial = 0; // 0 when the drive had no disk or did not answer
+};
+
+// Removable drives first, then fixed, optical and RAM drives, each group in letter order;
+// network drives and drives without a root are not disks of this machine and are left out.
+// An entry reads "e: [LABEL]", or "e:" without a label.
+QList<Volume> volumesFromDrives(const QList<DriveInfo> &drives);
+
+#else
+
+// The kernel's table of this process's mounts; it reads no mounted file system.
+inline constexpr char kMountTable[] = "/proc/self/mountinfo";
 
 // One line of the mount table, unescaped. The table lists mounts as they came.
 struct MountEntry {
@@ -52,15 +69,20 @@ QList<Volume> volumesFrom(const QList<MountEntry> &mounts, const std::function<b
                           const std::function<QString(const MountEntry &)> &labelOf,
                           const std::function<QString(const MountEntry &)> &uuidOf = {});
 
+#endif
+
 // The volumes mounted now. Reads only the kernel's mount table and device attributes,
-// never the mounted file systems, so a dead network mount cannot stall it.
+// never the mounted file systems, so a dead network mount cannot stall it. On Windows the
+// drives, each asked for its label and serial number on a thread of its own: one that does
+// not answer within a second is listed by its letter alone.
 QList<Volume> mountedVolumes();
 
 // Whether `root` is still the root of the file system `device`: once a volume is
-// unmounted, its mount point is a plain directory of another file system. Asks the file
-// system at `root`, so it waits for a disk that does not answer. The mount `root` is on
-// decides, not the device number its files carry: btrfs gives each subvolume one of its
-// own, which the mount table does not show.
+// unmounted, its mount point is a plain directory of another file system (on Windows: the
+// drive letter holds a disk of that serial number). Asks the file system at `root`, so it
+// waits for a disk that does not answer. The mount `root` is on decides, not the device
+// number its files carry: btrfs gives each subvolume one of its own, which the mount table
+// does not show.
 bool isMountedAt(const QString &root, dev_t device);
 
 } // namespace platform

@@ -15,7 +15,11 @@ Result<T> answerOf(const std::optional<Result<T>> &answer)
 
 QString volumeOf(const QString &path)
 {
+#ifdef Q_OS_WIN
+    const qsizetype slash = qMax(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
+#else
     const qsizetype slash = path.lastIndexOf(u'/');
+#endif
     return slash <= 0 ? path.left(slash + 1) : path.left(slash);
 }
 

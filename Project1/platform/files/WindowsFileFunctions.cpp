@@ -1,0 +1,208 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#include "platform/FileFunctions.h"
+#include "platform/files/WindowsErrors.h"
+
+#include <QList>
+
+#include <algorithm>
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+const wchar_t *wide(const QString &s)
+{
+    return reinterpret_cast<const wchar_t *>(s.utf16());
+}
+
+QString fromWide(const wchar_t *s)
+{
+    return QString::fromWCharArray(s);
+}
+
+// A handle, closed when its owner goes.
+class Handle
+{
+public:
+    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : m_h(h) {}
+    ~Handle()
+    {
+        if (valid())
+            ::CloseHandle(m_h);
+    }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+    [[nodiscard]] bool valid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
+    [[nodiscard]] HANDLE get() const { return m_h; }
+    void reset(HANDLE h)
+    {
+        if (valid())
+            ::CloseHandle(m_h);
+        m_h = h;
+    }
+
+private:
+    HANDLE m_h;
+};
+
+// A directory search, closed when its owner goes.
+class Search
+{
+public:
+    explicit Search(HANDLE h) : m_h(h) {}
+    ~Search()
+    {
+        if (m_h != INVALID_HANDLE_VALUE)
+            ::FindClose(m_h);
+    }
+    Search(const Search &) = delete;
+    Search &operator=(const Search &) = delete;
+    [[nodiscard]] HANDLE get() const { return m_h; }
+
+private:
+    HANDLE m_h;
+};
+
+bool sameName(const wchar_t *a, const QString &b)
+{
+    return ::CompareStringOrdinal(a, -1, wide(b), int(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The full path of the non-directory entry that `path` names in its directory, spelt as the
+// directory spells it, or NotFound. The file system matches the name (in any case on FAT and
+// NTFS); a match through the 8.3 alias counts, as any program opening the path would reach
+// that file. The exact spelling wins, then the first in code unit order, so that repeated
+// calls agree where a case-sensitive directory holds several. Any other failure of the
+// search means the directory cannot be read.
+Status locate(const QString &path, QString &found)
+{
+    const qsizetype cut = qMax(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
+    const QString directory = path.left(cut + 1);
+    const QString wanted = path.mid(cut + 1);
+    if (wanted.isEmpty() || wanted.contains(u'*') || wanted.contains(u'?'))
+        return Status::NotFound;
+    WIN32_FIND_DATAW data = {};
+    Search search(::FindFirstFileW(wide(path), &data));
+    if (search.get() == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES ? Status::NotFound
+                                                                             : Status::VolumeUnavailable;
+    }
+    QList<QString> names;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        if (sameName(data.cFileName, wanted) || sameName(data.cAlternateFileName, wanted))
+            names.append(fromWide(data.cFileName));
+    } while (::FindNextFileW(search.get(), &data));
+    if (names.isEmpty())
+        return Status::NotFound;
+    std::sort(names.begin(), names.end());
+    found = directory + (names.contains(wanted) ? wanted : names.first());
+    return Status::Ok;
+}
+
+// Opens the entry at `path` itself, never what a link or mount point leads to, and checks
+// that what is open is a regular file. Without FILE_SHARE_DELETE the entry can be neither
+// renamed nor removed while the handle is held, so `path` keeps naming the file checked.
+Status openRegular(const QString &path, DWORD access, Handle &file, BY_HANDLE_FILE_INFORMATION &info)
+{
+    file.reset(::CreateFileW(wide(path), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid())
+        return statusFromWindowsError(::GetLastError());
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &info)
+        || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
+        return Status::NotRegularFile;
+    return Status::Ok;
+}
+
+// Reads at most `limit` bytes into a buffer sized for the file's `size` plus one byte to see
+// it end, grown should the file be longer by now.
+Result<QByteArray> readAtMost(HANDLE file, quint64 size, qsizetype limit)
+{
+    QByteArray bytes(qsizetype(qMin<quint64>(quint64(limit), size + 1)), Qt::Uninitialized);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() == limit)
+                break;
+            bytes.resize(qMin(limit, bytes.size() * 2));
+        }
+        DWORD n = 0;
+        const DWORD want = DWORD(qMin<qsizetype>(bytes.size() - filled, 1 << 20));
+        if (!::ReadFile(file, bytes.data() + filled, want, &n, nullptr))
+            return Result<QByteArray>::failure(statusFromWindowsError(::GetLastError()));
+        if (n == 0)
+            break;
+        filled += qsizetype(n);
+    }
+    bytes.truncate(filled);
+    return {bytes};
+}
+
+class WindowsFileFunctions final : public FileFunctions
+{
+public:
+    Status setAttributes(const QString &path, FileAttributes) override
+    {
+        QString found;
+        if (const Status s = locate(path, found); s != Status::Ok)
+            return s;
+        Handle file;
+        BY_HANDLE_FILE_INFORMATION info = {};
+        if (const Status s = openRegular(found, FILE_READ_ATTRIBUTES, file, info); s != Status::Ok)
+            return s;
+        if (!::SetFileAttributesW(wide(found), FILE_ATTRIBUTE_NORMAL))
+            return statusFromWindowsError(::GetLastError());
+        return Status::Ok;
+    }
+
+    Status deleteFile(const QString &path) override
+    {
+        QString found;
+        if (const Status s = locate(path, found); s != Status::Ok)
+            return s;
+        // DeleteFileW removes a link itself and never a directory.
+        if (!::DeleteFileW(wide(found)))
+            return statusFromWindowsError(::GetLastError());
+        return Status::Ok;
+    }
+
+    Result<QString> lookup(const QString &path) override
+    {
+        QString found;
+        const Status s = locate(path, found);
+        if (s == Status::NotFound)
+            return {QString()};
+        if (s != Status::Ok)
+            return Result<QString>::failure(s);
+        const qsizetype cut = qMax(found.lastIndexOf(u'\\'), found.lastIndexOf(u'/'));
+        return {found.mid(cut + 1)};
+    }
+
+    Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
+    {
+        QString found;
+        if (const Status s = locate(path, found); s != Status::Ok)
+            return Result<QByteArray>::failure(s);
+        Handle file;
+        BY_HANDLE_FILE_INFORMATION info = {};
+        if (const Status s = openRegular(found, GENERIC_READ, file, info); s != Status::Ok)
+            return Result<QByteArray>::failure(s);
+        return readAtMost(file.get(), (quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow, limit);
+    }
+};
+
+} // namespace
+
+FileFunctions &localFileFunctions()
+{
+    failCriticalErrorsQuietly();
+    static WindowsFileFunctions functions;
+    return functions;
+}
+
+} // namespace platform

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#include "MountWatcher.h"
+
+#include <windows.h>
+
+#include <dbt.h>
+
+namespace platform {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"OrvaneMountWatcher";
+
+LRESULT CALLBACK watcherProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DEVICECHANGE && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE)) {
+        const auto *header = reinterpret_cast<const DEV_BROADCAST_HDR *>(lParam);
+        auto *watcher = reinterpret_cast<MountWatcher *>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (header && header->dbch_devicetype == DBT_DEVTYP_VOLUME && watcher)
+            Q_EMIT watcher->changed();
+        return TRUE;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+MountWatcher::MountWatcher(QObject *parent) : QObject(parent)
+{
+    // Volume notices are broadcast to top-level windows only, so the window is a hidden
+    // top-level one rather than a message-only one. The thread's event loop delivers them.
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = watcherProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kWindowClass;
+    ::RegisterClassExW(&windowClass); // fails harmlessly once registered
+    HWND window = ::CreateWindowExW(0, kWindowClass, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                                    windowClass.hInstance, nullptr);
+    if (!window)
+        return;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_window = window;
+}
+
+MountWatcher::~MountWatcher()
+{
+    if (m_window)
+        ::DestroyWindow(static_cast<HWND>(m_window));
+}
+
+} // namespace platform
