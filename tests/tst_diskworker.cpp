@@ -21,6 +21,7 @@ private Q_SLOTS:
     void slowVolumeIsNotReady();
     void afterAStuckCall_data();
     void afterAStuckCall();
+    void movedCallSticksToo();
 };
 
 void TstDiskWorker::answersInTime()
@@ -81,6 +82,25 @@ void TstDiskWorker::afterAStuckCall()
     QCOMPARE(ran, answered);
     stuck.release();
     QTRY_VERIFY(!worker.isStuck(u"/a"_qs));
+}
+
+void TstDiskWorker::movedCallSticksToo()
+{
+    // A call moved off a stuck thread gets stuck where it went: that thread is left too,
+    // and a third volume is still answered.
+    platform::DiskWorker worker(kDeadline);
+    QSemaphore stuckA, stuckB;
+    std::optional<int> second, third;
+    QTimer::singleShot(0, this, [&] {
+        second = worker.run<int>(u"/b"_qs, [&] { return stuckB.acquire(), 2; });
+        third = worker.run<int>(u"/c"_qs, [] { return 3; });
+    });
+    QCOMPARE(worker.run<int>(u"/a"_qs, [&] { return stuckA.acquire(), 1; }), std::nullopt);
+    QCOMPARE(second, std::nullopt);
+    QCOMPARE(third, std::optional<int>(3));
+    stuckA.release();
+    stuckB.release();
+    QTRY_VERIFY(!worker.isStuck(u"/a"_qs) && !worker.isStuck(u"/b"_qs));
 }
 
 QTEST_GUILESS_MAIN(TstDiskWorker)

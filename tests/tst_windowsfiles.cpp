@@ -36,7 +36,7 @@ private:
     // The entries of the root whose names start with "autorun" in any case; a drive's own
     // files (Wine keeps its label there) are not the tests'.
     QStringList autorunEntries() const;
-    void make(const QString &spec) const;
+    void make(const QString &entry) const;
 
     QTemporaryDir m_temporary;
     QString m_drive; // what Drive1 would yield
@@ -75,11 +75,11 @@ QStringList TstWindowsFiles::autorunEntries() const
 }
 
 // "hsr:name" is a file with hidden, system and read-only set; "dir:name" a directory.
-void TstWindowsFiles::make(const QString &spec) const
+void TstWindowsFiles::make(const QString &entry) const
 {
-    const qsizetype colon = spec.indexOf(u':');
-    const QString flags = spec.left(qMax<qsizetype>(colon, 0));
-    const QString path = m_root + spec.mid(colon + 1);
+    const qsizetype colon = entry.indexOf(u':');
+    const QString flags = entry.left(qMax<qsizetype>(colon, 0));
+    const QString path = m_root + entry.mid(colon + 1);
     if (flags == u"dir") {
         QVERIFY(QDir().mkdir(path));
         return;
@@ -122,8 +122,8 @@ void TstWindowsFiles::operations()
     QFETCH(QString, found);
     QFETCH(Status, reset);
     QFETCH(QStringList, left);
-    for (const QString &spec : layout)
-        make(spec);
+    for (const QString &entry : layout)
+        make(entry);
 
     FakeControls controls;
     controls.drive = m_drive;

@@ -112,6 +112,12 @@ DiskLane &DiskWorker::lane()
     return *m_lane;
 }
 
+void DiskWorker::post(DiskLane &lane, const std::shared_ptr<DiskJob> &job)
+{
+    job->lane = &lane;
+    lane.enqueue(job);
+}
+
 DiskWorker::Outcome DiskWorker::await(const QString &volume, const std::shared_ptr<DiskJob> &job,
                                       const QFuture<void> &answer)
 {
@@ -119,7 +125,6 @@ DiskWorker::Outcome DiskWorker::await(const QString &volume, const std::shared_p
     QFutureWatcher<void> finished;
     QTimer deadline;
     deadline.setSingleShot(true);
-    DiskLane *target = &lane();
     connect(&finished, &QFutureWatcherBase::finished, &loop, [&loop] { loop.exit(int(Outcome::Answered)); });
     connect(&deadline, &QTimer::timeout, &loop, [&] {
         if (answer.isFinished())
@@ -131,11 +136,11 @@ DiskWorker::Outcome DiskWorker::await(const QString &volume, const std::shared_p
         if (job->state == DiskJob::Running && job->runningFor() < m_deadline)
             return deadline.start(std::chrono::ceil<std::chrono::milliseconds>(m_deadline - job->runningFor()));
         if (job->abandon())
-            retire(target, volume);
+            retire(job->lane, volume); // where it ran: it may have been moved from where it was posted
         loop.exit(int(Outcome::TimedOut));
     });
     finished.setFuture(answer);
-    target->enqueue(job);
+    post(lane(), job);
     deadline.start(m_deadline);
     const int outcome = loop.exec();
     if (outcome == int(Outcome::Answered) || outcome == int(Outcome::TimedOut))
@@ -166,7 +171,7 @@ void DiskWorker::retire(DiskLane *stuck, const QString &volume)
             if (!job->abandon())
                 job->drop();
         } else {
-            lane().enqueue(job);
+            post(lane(), job);
         }
     }
     stuck->stop();

@@ -47,11 +47,13 @@ public:
     [[nodiscard]] bool isStuck(const QString &volume) const { return m_stuck.contains(volume); }
 
 private:
-    enum class Outcome { Answered, TimedOut, Ending };
+    // Exit codes of the local event loop; 0 is what every loop gets when the program ends.
+    enum class Outcome { Answered = 1, TimedOut, Ending };
 
     // Queues `job` and waits until `answer`, its promised result, arrives.
     Outcome await(const QString &volume, const std::shared_ptr<DiskJob> &job, const QFuture<void> &answer);
     DiskLane &lane();
+    void post(DiskLane &lane, const std::shared_ptr<DiskJob> &job);
     void retire(DiskLane *lane, const QString &volume);
 
     std::chrono::milliseconds m_deadline;
@@ -66,6 +68,7 @@ struct DiskJob {
     enum State { Queued, Running, Done, Abandoned };
 
     QString volume;
+    DiskLane *lane = nullptr;   // where it is queued or runs; the window's thread alone sets it
     std::function<void()> call; // fulfils the caller's promise
     std::function<void()> drop; // ends the promise unfulfilled
     std::atomic<int> state{Queued};
