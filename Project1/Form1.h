@@ -3,6 +3,7 @@
 
 #include "platform/files/DiskWorker.h"
 #include "platform/files/TextFileLoader.h"
+#include "platform/files/VolumeFileFunctions.h"
 #include "platform/files/WorkerFileFunctions.h"
 #include "platform/window/WidgetControls.h"
 #include "scan/StagedScan.h"
@@ -26,7 +27,8 @@ class DriveListBox;
 //
 //   Timer1 tick -> scan::tickSequence (stages, check, verdict, contents)
 //     -> scan::AutorunFile (the autorun path of Drive1's volume and its operations)
-//       -> platform::FileFunctions (the disk, through the disk worker's thread)
+//       -> platform::FileFunctions (the disk, through the disk worker's thread and the
+//          orvane-disk helper process it hands each call to)
 //          and platform::Controls (these widgets)
 //
 // "Delete" goes to scan::deleteCommand the same way; "Search Viruses" switches Timer1 on.
@@ -68,7 +70,7 @@ private:
     QPushButton *Command1 = nullptr;          // "Quit"
 
     platform::DiskWorker m_disk; // where every call that reaches a volume runs
-    platform::WorkerFileFunctions m_files{platform::localFileFunctions(), m_disk};
+    platform::WorkerFileFunctions m_files{platform::volumeFileFunctions(), m_disk};
     platform::TextFileLoader r{m_files}; // the hidden loader of the file's text
     std::unique_ptr<platform::WidgetControls> m_controls;
     scan::TickCounter TickCount = 0;

@@ -35,6 +35,7 @@ for file in usr/share/applications/$app.desktop usr/share/metainfo/$app.metainfo
     check "/$file is in the package" test -f "$root/$file"
 done
 check "/usr/bin/orvane is an executable" test -x "$root/usr/bin/orvane"
+check "the disk helper is where the program looks for it" test -x "$root/usr/libexec/orvane/orvane-disk"
 desktop=$root/usr/share/applications/$app.desktop
 check "the desktop entry starts the installed program" grep -qx "Exec=orvane" "$desktop"
 check "the desktop entry names the installed icon" grep -qx "Icon=$app" "$desktop"
@@ -43,6 +44,8 @@ check "the metainfo launches the desktop entry" \
 # Without dpkg-shlibdeps, cpack leaves these out and the program cannot start once installed.
 check "the package depends on the Qt libraries" grep -q libqt6widgets6 <(dpkg-deb -f "$deb" Depends)
 check "the program finds every library" bash -c "ldd '$root/usr/bin/orvane' | { ! grep -q 'not found'; }"
+check "the disk helper finds every library" \
+    bash -c "ldd '$root/usr/libexec/orvane/orvane-disk' | { ! grep -q 'not found'; }"
 check "the program answers --version" \
     test "$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/orvane" --version)" = "orvane 1.00"
 check "the changelog's newest entry is the package's version" \

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "platform/FileFunctions.h"
+#include "platform/files/VolumeFileFunctions.h"
+#include "platform/files/VolumeList.h"
 #include "platform/files/WindowsErrors.h"
 
 #include <QList>
@@ -203,6 +205,17 @@ FileFunctions &localFileFunctions()
     failCriticalErrorsQuietly();
     static WindowsFileFunctions functions;
     return functions;
+}
+
+// A call stuck on a drive does not keep a Windows process from ending: no helper there.
+FileFunctions &volumeFileFunctions()
+{
+    return localFileFunctions();
+}
+
+bool volumeIsMountedAt(const QString &root, dev_t device)
+{
+    return isMountedAt(root, device);
 }
 
 } // namespace platform

@@ -5,7 +5,7 @@
 #include "MessageBox.h"
 
 #include "platform/files/DiskWorker.h"
-#include "platform/files/VolumeList.h"
+#include "platform/files/VolumeFileFunctions.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -76,7 +76,8 @@ Result<QString> WidgetControls::driveSpecification()
         return Result<QString>::failure(Status::ControlFailed);
     const QString root = selected->root;
     const dev_t device = selected->device;
-    const std::optional<bool> mounted = m_w.disk->run<bool>(root, [root, device] { return isMountedAt(root, device); });
+    const std::optional<bool> mounted =
+        m_w.disk->run<bool>(root, [root, device] { return volumeIsMountedAt(root, device); });
     if (!mounted)
         return Result<QString>::failure(Status::VolumeNotAnswering);
     if (!*mounted)

@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#include "platform/files/DiskRequest.h"
+#include "platform/files/Fd.h"
+#include "platform/files/PathBytes.h"
+#include "platform/files/VolumeFileFunctions.h"
+#include "platform/files/VolumeList.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace platform {
+
+namespace {
+
+// Helpers that were let go but have not ended yet: reaped when they have.
+class Reaper
+{
+public:
+    void leave(pid_t pid)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_left.push_back(pid);
+        reapEnded();
+    }
+    void reapEnded()
+    {
+        std::erase_if(m_left, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
+    }
+    void collect()
+    {
+        const std::lock_guard lock(m_mutex);
+        reapEnded();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<pid_t> m_left;
+};
+
+Reaper &reaper()
+{
+    static auto *instance = new Reaper; // lives to the end: disk threads may outlive main()
+    return *instance;
+}
+
+// One helper process, started by the thread that asks it and used by that thread alone.
+class HelperProcess
+{
+public:
+    // Started with posix_spawn, not QProcess: a disk thread has no event loop, and
+    // QProcess would reap the process in its own time.
+    static std::unique_ptr<HelperProcess> start(const QByteArray &program)
+    {
+        reaper().collect();
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+            return nullptr;
+        Fd mine(ends[0]);
+        const Fd theirs(ends[1]);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDIN_FILENO);
+        // Not the program's output: a helper stuck on a disk would hold a pipe open for
+        // whoever reads it, a terminal's pipeline or a test runner.
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const QByteArray parent = QByteArray::number(::getpid());
+        char *argv[] = {const_cast<char *>(program.constData()), const_cast<char *>(parent.constData()), nullptr};
+        pid_t pid = 0;
+        const int failed = ::posix_spawn(&pid, program.constData(), &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (failed != 0)
+            return nullptr;
+        return std::unique_ptr<HelperProcess>(new HelperProcess(std::move(mine), pid));
+    }
+
+    HelperProcess(const HelperProcess &) = delete;
+    HelperProcess &operator=(const HelperProcess &) = delete;
+    HelperProcess(HelperProcess &&) = delete;
+    HelperProcess &operator=(HelperProcess &&) = delete;
+
+    // The helper reads the end of its input and ends; one still stuck on a disk is killed,
+    // and ends as soon as the kernel lets it.
+    ~HelperProcess()
+    {
+        m_socket = Fd();
+        ::kill(m_pid, SIGKILL);
+        reaper().leave(m_pid);
+    }
+
+    std::optional<DiskAnswer> ask(const DiskRequest &request)
+    {
+        if (!sendFrame(m_socket.get(), encodeRequest(request)))
+            return std::nullopt;
+        const std::optional<QByteArray> frame = receiveFrame(m_socket.get());
+        return frame ? decodeAnswer(*frame) : std::nullopt;
+    }
+
+private:
+    HelperProcess(Fd socket, pid_t pid) : m_socket(std::move(socket)), m_pid(pid) {}
+
+    Fd m_socket;
+    pid_t m_pid;
+};
+
+// Each disk thread's own helper, ended with the thread.
+thread_local std::unique_ptr<HelperProcess> t_helper;
+
+class HelperFileFunctions final : public FileFunctions
+{
+public:
+    explicit HelperFileFunctions(QByteArray program) : m_program(std::move(program)) {}
+
+    Status setAttributes(const QString &path, FileAttributes attributes) override
+    {
+        if (!available())
+            return localFileFunctions().setAttributes(path, attributes);
+        return ask({DiskRequest::Operation::SetAttributes, path}).status;
+    }
+    Status deleteFile(const QString &path) override
+    {
+        if (!available())
+            return localFileFunctions().deleteFile(path);
+        return ask({DiskRequest::Operation::DeleteFile, path}).status;
+    }
+    Result<QString> lookup(const QString &path) override
+    {
+        if (!available())
+            return localFileFunctions().lookup(path);
+        DiskAnswer answer = ask({DiskRequest::Operation::Lookup, path});
+        return {std::move(answer.name), answer.status};
+    }
+    Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
+    {
+        if (!available())
+            return localFileFunctions().readPrefix(path, limit);
+        DiskAnswer answer = ask({DiskRequest::Operation::ReadPrefix, path, qint64(limit)});
+        if (answer.bytes.size() > limit)
+            return Result<QByteArray>::failure(Status::IoError);
+        return {std::move(answer.bytes), answer.status};
+    }
+    bool isMountedAt(const QString &root, dev_t device)
+    {
+        if (!available())
+            return platform::isMountedAt(root, device);
+        const DiskAnswer answer = ask({DiskRequest::Operation::IsMountedAt, root, 0, quint64(device)});
+        return answer.status == Status::Ok && answer.mounted;
+    }
+
+private:
+    // Whether the calling thread has a helper, starting one if it has none.
+    bool available()
+    {
+        if (!t_helper && !m_program.isEmpty())
+            t_helper = HelperProcess::start(m_program);
+        return t_helper != nullptr;
+    }
+    // A helper that breaks off (killed, crashed) fails the call; the next call starts another.
+    DiskAnswer ask(const DiskRequest &request)
+    {
+        std::optional<DiskAnswer> answer = t_helper->ask(request);
+        if (!answer) {
+            t_helper.reset();
+            return DiskAnswer{};
+        }
+        return *answer;
+    }
+
+    QByteArray m_program;
+};
+
+// The helper beside the program: bin/orvane and libexec/orvane/orvane-disk, in the build
+// tree as in the installed one.
+QByteArray helperProgram()
+{
+    if (!QCoreApplication::instance())
+        return {};
+    const QString program = QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs;
+    if (!QFileInfo(program).isExecutable()) {
+        qWarning("orvane: %s is missing; a dead disk may keep the program from ending", qPrintable(program));
+        return {};
+    }
+    return bytesFromPath(QFileInfo(program).canonicalFilePath());
+}
+
+HelperFileFunctions &helperFileFunctions()
+{
+    static HelperFileFunctions files(helperProgram());
+    return files;
+}
+
+} // namespace
+
+FileFunctions &volumeFileFunctions()
+{
+    return helperFileFunctions();
+}
+
+bool volumeIsMountedAt(const QString &root, dev_t device)
+{
+    return helperFileFunctions().isMountedAt(root, device);
+}
+
+} // namespace platform

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#pragma once
+
+#include "platform/FileFunctions.h"
+
+#include <QString>
+
+#include <sys/types.h>
+
+namespace platform {
+
+// The file functions through which the program reaches a volume, and the check that a
+// selected root is still its volume. On Linux each disk thread hands its calls to a helper
+// process of its own (the program `orvane-disk`), so that a call the kernel will not
+// interrupt, as a lookup behind another program's on a dead disk, leaves that process
+// stuck and never this one: the program can always end. Where the helper is missing, the
+// calls are made in this process.
+FileFunctions &volumeFileFunctions();
+bool volumeIsMountedAt(const QString &root, dev_t device);
+
+} // namespace platform

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+// orvane-disk: makes, one after the other, the calls the program sends it on its standard
+// input, a socket, and answers each there. It ends when the program closes the socket or
+// ends itself.
+#include "platform/files/DiskRequest.h"
+
+#include <QByteArray>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+int main(int argc, char *argv[])
+{
+    // Killed when the thread that started it ends, and not started by anyone else.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (argc != 2 || QByteArray(argv[1]).toLongLong() != ::getppid())
+        return 2;
+    for (;;) {
+        const std::optional<QByteArray> frame = platform::receiveFrame(STDIN_FILENO);
+        if (!frame)
+            return 0;
+        const std::optional<platform::DiskRequest> request = platform::decodeRequest(*frame);
+        if (!request)
+            return 2;
+        if (!platform::sendFrame(STDIN_FILENO,
+                                 platform::encodeAnswer(platform::perform(*request, platform::localFileFunctions()))))
+            return 0;
+    }
+}
