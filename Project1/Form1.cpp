@@ -186,6 +186,7 @@ void Form1::Command4_Click()
 void Form1::Command5_Click()
 {
     scan::searchCommand(*m_controls);
+    platform::prepareVolumeAccess();
 }
 
 void Form1::Timer1_Timer()

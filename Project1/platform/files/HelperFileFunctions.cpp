@@ -123,6 +123,15 @@ class HelperFileFunctions final : public FileFunctions
 public:
     explicit HelperFileFunctions(QByteArray program) : m_program(std::move(program)) {}
 
+    // Starts the first disk thread's helper ahead, so that its first call does not wait
+    // for the helper to load.
+    void prepare()
+    {
+        const std::lock_guard lock(m_spareMutex);
+        if (!m_spare && !m_handedOut && !m_program.isEmpty())
+            m_spare = HelperProcess::start(m_program);
+    }
+
     Status setAttributes(const QString &path, FileAttributes attributes) override
     {
         if (!available())
@@ -163,8 +172,11 @@ private:
     // Whether the calling thread has a helper, starting one if it has none.
     bool available()
     {
-        if (!t_helper && !m_program.isEmpty())
-            t_helper = HelperProcess::start(m_program);
+        if (!t_helper && !m_program.isEmpty()) {
+            const std::lock_guard lock(m_spareMutex);
+            t_helper = m_spare ? std::move(m_spare) : HelperProcess::start(m_program);
+            m_handedOut = true;
+        }
         return t_helper != nullptr;
     }
     // A helper that breaks off (killed, crashed) fails the call; the next call starts another.
@@ -179,6 +191,9 @@ private:
     }
 
     QByteArray m_program;
+    std::mutex m_spareMutex;
+    std::unique_ptr<HelperProcess> m_spare; // started ahead, for the first disk thread
+    bool m_handedOut = false;               // a disk thread has had its helper
 };
 
 // The helper beside the program: bin/orvane and libexec/orvane/orvane-disk, in the build
@@ -211,6 +226,11 @@ FileFunctions &volumeFileFunctions()
 bool volumeIsMountedAt(const QString &root, dev_t device)
 {
     return helperFileFunctions().isMountedAt(root, device);
+}
+
+void prepareVolumeAccess()
+{
+    helperFileFunctions().prepare();
 }
 
 } // namespace platform

@@ -17,5 +17,7 @@ namespace platform {
 // calls are made in this process.
 FileFunctions &volumeFileFunctions();
 bool volumeIsMountedAt(const QString &root, dev_t device);
+// Gets ready for the first call to a volume without making it: a scan makes it 2 s on.
+void prepareVolumeAccess();
 
 } // namespace platform

@@ -218,4 +218,6 @@ bool volumeIsMountedAt(const QString &root, dev_t device)
     return isMountedAt(root, device);
 }
 
+void prepareVolumeAccess() {}
+
 } // namespace platform
