@@ -36,14 +36,8 @@ public:
             return u"no loop devices on this machine"_qs;
         if (kind == Kind::Ntfs && !QFile::exists(u"/dev/fuse"_qs))
             return u"no /dev/fuse on this machine"_qs;
-        const QStringList tools = kind == Kind::Ext2 ? QStringList{u"mkfs.ext2"_qs, u"debugfs"_qs, u"losetup"_qs}
-                                                     : QStringList{u"mkntfs"_qs, u"ntfs-3g"_qs, u"losetup"_qs};
-        for (const QString &tool : tools) {
-            if (QStandardPaths::findExecutable(tool).isEmpty()
-                && QStandardPaths::findExecutable(tool, {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
-                return QStringLiteral("%1 is not installed").arg(tool);
-        }
-        return {};
+        return FatImage::missingTool(kind == Kind::Ext2 ? QStringList{u"mkfs.ext2"_qs, u"debugfs"_qs, u"losetup"_qs}
+                                                        : QStringList{u"mkntfs"_qs, u"ntfs-3g"_qs, u"losetup"_qs});
     }
 
     explicit DiskImage(Kind kind, const QByteArray &mountName = "stick")

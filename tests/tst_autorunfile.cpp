@@ -175,7 +175,7 @@ void TstAutorunFile::deleteCommand_data()
     QTest::addColumn<QStringList>("left");
     QTest::addColumn<QStringList>("boxes");
 
-    const QStringList infected{u"autorun.inf"_qs}, failed{u"Delete|The autorun file could not be deleted.|48"_qs};
+    const QStringList infected{u"autorun.inf"_qs}, failed{kNotDeletedBox};
     QTest::newRow("read-only file deleted silently")
         << QStringList{u"ro:AUTORUN.INF"_qs} << u"writable"_qs << QStringList{} << QStringList{};
     QTest::newRow("no file, nothing said") << QStringList{} << u"writable"_qs << QStringList{} << QStringList{};

@@ -38,7 +38,7 @@ void TstFatVolume::throughTheVolumeList_data()
 
     QTest::newRow("writable stick: found, shown, deleted") << u"rw+"_qs << true << QStringList{};
     QTest::newRow("write-protected stick: found, shown, failed Delete said")
-        << u"ro"_qs << false << QStringList{u"Delete|The autorun file could not be deleted.|48"_qs};
+        << u"ro"_qs << false << QStringList{kNotDeletedBox};
 }
 
 void TstFatVolume::throughTheVolumeList()

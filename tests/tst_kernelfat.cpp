@@ -35,47 +35,22 @@ struct Disk {
     const char *name;  // on the image
     const char *alias; // the 8.3 alias mtools gives it, to be renamed AUTORUN.INF; or none
     Action action;
-    Status reset;
-    bool found;             // whether the scan gives the found verdict and shows the text
+    Status reset;           // a scan gives the found verdict and shows the text; Delete says nothing
     const char *attributes; // as mattrib reads them afterwards; "gone" when deleted
 };
 
 const Disk kDisks[] = {
-    {"vfat: R H S A cleared, found, shown", "vfat", false, "AUTORUN.INF", nullptr, Action::Scan, Status::Ok, true, ""},
+    {"vfat: R H S A cleared, found, shown", "vfat", false, "AUTORUN.INF", nullptr, Action::Scan, Status::Ok, ""},
     {"vfat mounted read-only: reset fails, still found", "vfat", true, "AUTORUN.INF", nullptr, Action::Scan,
-     Status::WriteProtected, true, "RHSA"},
-    {"vfat: name in another case", "vfat", false, "AutoRun.Inf", nullptr, Action::Scan, Status::Ok, true, ""},
+     Status::WriteProtected, "RHSA"},
+    {"vfat: name in another case", "vfat", false, "AutoRun.Inf", nullptr, Action::Scan, Status::Ok, ""},
     {"vfat: long name whose 8.3 alias is AUTORUN.INF", "vfat", false, "Readme for this stick.txt", "README~1TXT",
-     Action::Scan, Status::Ok, true, ""},
+     Action::Scan, Status::Ok, ""},
     {"vfat: Delete removes a file with R H S A", "vfat", false, "AUTORUN.INF", nullptr, Action::Delete, Status::Ok,
-     false, "gone"},
-    {"msdos: R H S A cleared, found, shown", "msdos", false, "AUTORUN.INF", nullptr, Action::Scan, Status::Ok, true,
-     ""},
+     "gone"},
+    {"msdos: R H S A cleared, found, shown", "msdos", false, "AUTORUN.INF", nullptr, Action::Scan, Status::Ok, ""},
 };
 constexpr int kDiskCount = int(std::size(kDisks));
-
-const QString kFound = u"Information|An autorun file was founded, see its contents.|64"_qs;
-
-// The real file functions, remembering what the reset answered.
-class RecordingFiles final : public platform::FileFunctions
-{
-public:
-    Status reset = Status::NotFound;
-
-    Status setAttributes(const QString &path, platform::FileAttributes attributes) override
-    {
-        return reset = m_files.setAttributes(path, attributes);
-    }
-    Status deleteFile(const QString &path) override { return m_files.deleteFile(path); }
-    platform::Result<QString> lookup(const QString &path) override { return m_files.lookup(path); }
-    platform::Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
-    {
-        return m_files.readPrefix(path, limit);
-    }
-
-private:
-    platform::FileFunctions &m_files = platform::localFileFunctions();
-};
 
 QString mountPoint(const QString &dir, int disk)
 {
@@ -100,15 +75,14 @@ int guestMain(const QString &dir)
         if (::mount(device.constData(), root.constData(), disk.fsType, disk.readOnly ? MS_RDONLY : 0, nullptr) != 0) {
             r[u"mount"_qs] = QString::fromLocal8Bit(std::strerror(errno));
         } else {
-            RecordingFiles files;
+            ScriptedFiles files;
             FakeControls controls(files);
             controls.drive = mountPoint(dir, i);
-            if (disk.action == Action::Delete) {
+            scan::TickCounter ticks = 9;
+            if (disk.action == Action::Delete)
                 scan::deleteCommand(controls, files);
-            } else {
-                scan::TickCounter ticks = 9;
-                scan::tickSequence(ticks, controls, files);
-            }
+            else
+                runTicks(ticks, 1, controls, files);
             r[u"reset"_qs] = int(files.reset);
             r[u"boxes"_qs] = QJsonArray::fromStringList(controls.boxes);
             r[u"contents"_qs] = controls.contents;
@@ -185,11 +159,8 @@ void TstKernelFat::initTestCase()
         QSKIP("user-mode Linux (linux.uml, Debian's user-mode-linux) is not installed");
     if (QDir(u"/usr/lib/uml/modules"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
         QSKIP("user-mode Linux has no modules under /usr/lib/uml/modules");
-    for (const char *tool : {"mkfs.vfat", "mcopy", "mattrib"}) {
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()
-            && QStandardPaths::findExecutable(QString::fromLatin1(tool), {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
-            QSKIP(qPrintable(QString::fromLatin1(tool) + u" is not installed"_qs));
-    }
+    if (const QString reason = FatImage::missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs}); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
     QVERIFY(m_dir.isValid());
 
     QStringList arguments{
@@ -270,8 +241,9 @@ void TstKernelFat::onTheKernelDriver()
     const QJsonObject seen = m_results.value(QString::number(disk)).toObject();
     QCOMPARE(seen.value(u"mount"_qs).toString(), QString());
     QCOMPARE(Status(seen.value(u"reset"_qs).toInt()), expected.reset);
-    QCOMPARE(seen.value(u"boxes"_qs).toVariant().toStringList(), expected.found ? QStringList{kFound} : QStringList{});
-    QCOMPARE(seen.value(u"contents"_qs).toString(), expected.found ? kAutorunShown : QString());
+    const bool found = expected.action == Action::Scan;
+    QCOMPARE(seen.value(u"boxes"_qs).toVariant().toStringList(), found ? QStringList{kFoundBox} : QStringList{});
+    QCOMPARE(seen.value(u"contents"_qs).toString(), found ? kAutorunShown : QString());
     QCOMPARE(seen.value(u"umount"_qs).toString(), QString());
     QCOMPARE(attributesOnImage(imagePath(m_dir.path(), disk), QString::fromLatin1(expected.name)),
              QString::fromLatin1(expected.attributes));

@@ -11,20 +11,6 @@ using platform::CheckValue;
 Q_DECLARE_METATYPE(platform::CheckValue)
 Q_DECLARE_METATYPE(Op)
 
-namespace {
-
-const QString kClean = u"Information|This Disk was escaped from 'autorun' viruses.|64"_qs;
-const QString kFound = u"Information|An autorun file was founded, see its contents.|64"_qs;
-const QString kUnchecked = u"Information|This Disk could not be checked.|48"_qs;
-
-void runTicks(scan::TickCounter &tickCount, int ticks, FakeControls &controls, platform::FileFunctions &files)
-{
-    for (int i = 0; i < ticks; ++i)
-        scan::tickSequence(tickCount, controls, files);
-}
-
-} // namespace
-
 class TstStagedScan : public QObject
 {
     Q_OBJECT
@@ -50,14 +36,14 @@ void TstStagedScan::wholeScan_data()
 
     const QStringList infected{u"ro:AUTORUN.INF"_qs};
     const QString typed = u"typed by the user"_qs;
-    QTest::newRow("clean: pane emptied") << QStringList{} << false << CheckValue::Ticked << kClean << QString();
-    QTest::newRow("infected: text shown") << infected << false << CheckValue::Ticked << kFound << kAutorunShown;
-    QTest::newRow("infected, unticked: pane kept") << infected << false << CheckValue::Unticked << kFound << typed;
-    QTest::newRow("infected, greyed: pane kept") << infected << false << CheckValue::Greyed << kFound << typed;
+    QTest::newRow("clean: pane emptied") << QStringList{} << false << CheckValue::Ticked << kCleanBox << QString();
+    QTest::newRow("infected: text shown") << infected << false << CheckValue::Ticked << kFoundBox << kAutorunShown;
+    QTest::newRow("infected, unticked: pane kept") << infected << false << CheckValue::Unticked << kFoundBox << typed;
+    QTest::newRow("infected, greyed: pane kept") << infected << false << CheckValue::Greyed << kFoundBox << typed;
     QTest::newRow("protective directory: clean")
-        << QStringList{u"dir:autorun.inf"_qs} << false << CheckValue::Ticked << kClean << QString();
+        << QStringList{u"dir:autorun.inf"_qs} << false << CheckValue::Ticked << kCleanBox << QString();
     QTest::newRow("write-protected, reset fails: still found")
-        << infected << true << CheckValue::Ticked << kFound << kAutorunShown;
+        << infected << true << CheckValue::Ticked << kFoundBox << kAutorunShown;
 }
 
 void TstStagedScan::wholeScan()
@@ -108,14 +94,14 @@ void TstStagedScan::failingActionIsAbandonedAlone_data()
     QTest::addColumn<QString>("contents");
     QTest::addColumn<bool>("timerEnabled");
 
-    const QStringList found{kFound};
+    const QStringList found{kFoundBox};
     QTest::newRow("status caption") << Op::Caption << u"before"_qs << 0 << found << kAutorunShown << false;
     QTest::newRow("progress value") << Op::Progress << u"Done"_qs << -1 << found << kAutorunShown << false;
     QTest::newRow("verdict box") << Op::Box << u"Done"_qs << 0 << QStringList{} << kAutorunShown << false;
     QTest::newRow("timer switch") << Op::Timer << u"Done"_qs << 0 << found << kAutorunShown << true;
     QTest::newRow("check box read: as ticked") << Op::Check << u"Done"_qs << 0 << found << kAutorunShown << false;
     QTest::newRow("drive read: unchecked, pane emptied")
-        << Op::Drive << u"Done"_qs << 0 << QStringList{kUnchecked} << QString() << false;
+        << Op::Drive << u"Done"_qs << 0 << QStringList{kNotCheckedBox} << QString() << false;
     QTest::newRow("load into r: pane emptied") << Op::Load << u"Done"_qs << 0 << found << QString() << false;
     QTest::newRow("r's text: pane emptied") << Op::RText << u"Done"_qs << 0 << found << QString() << false;
     QTest::newRow("contents pane") << Op::Contents << u"Done"_qs << 0 << found << u"before"_qs << false;
@@ -139,7 +125,7 @@ void TstStagedScan::failingActionIsAbandonedAlone()
     controls.failing.insert(failing);
 
     scan::TickCounter tickCount = 0;
-    runTicks(tickCount, 10, controls, platform::localFileFunctions());
+    runTicks(tickCount, 10, controls);
 
     QCOMPARE(controls.caption, caption);
     QCOMPARE(controls.progress, progress);
@@ -158,11 +144,11 @@ void TstStagedScan::ticksDuringTheVerdictOnlyCount()
     scan::TickCounter highest = 0;
     controls.whileBoxOpen = [&] {
         const qsizetype callsBefore = controls.calls.size();
-        runTicks(tickCount, 40'000, controls, platform::localFileFunctions()); // past what 16 bits hold
+        runTicks(tickCount, 40'000, controls); // past what 16 bits hold
         highest = tickCount;
         QCOMPARE(controls.calls.size(), callsBefore); // they changed nothing
     };
-    scan::tickSequence(tickCount, controls, platform::localFileFunctions());
+    runTicks(tickCount, 1, controls);
 
     QCOMPARE(highest, 40'010);
     QCOMPARE(controls.boxes.size(), 1);
@@ -180,14 +166,14 @@ void TstStagedScan::scansDoNotOverlap()
     for (int run = 0; run < 2; ++run) {
         controls.calls.clear();
         scan::searchCommand(controls);
-        runTicks(tickCount, 3, controls, platform::localFileFunctions());
+        runTicks(tickCount, 3, controls);
         scan::searchCommand(controls); // pressed again while counting: the scan goes on
         QCOMPARE(tickCount, 3);
-        runTicks(tickCount, 7, controls, platform::localFileFunctions());
+        runTicks(tickCount, 7, controls);
         runs.append(controls.calls);
     }
     QCOMPARE(runs[1], runs[0]); // the second scan ran in full from tick 1
-    QCOMPARE(controls.boxes, (QStringList{kClean, kClean}));
+    QCOMPARE(controls.boxes, (QStringList{kCleanBox, kCleanBox}));
 }
 
 void TstStagedScan::diskChangesDuringTheCheck_data()
@@ -196,11 +182,11 @@ void TstStagedScan::diskChangesDuringTheCheck_data()
     QTest::addColumn<QString>("replacement"); // what takes the file's place, if anything
     QTest::addColumn<QString>("verdict");
 
-    QTest::newRow("file removed after the reset") << u"reset"_qs << QString() << kClean;
-    QTest::newRow("file removed before the load") << u"lookup"_qs << QString() << kFound;
-    QTest::newRow("replaced by a link before the load") << u"lookup"_qs << u"link:autorun.inf"_qs << kFound;
-    QTest::newRow("replaced by a FIFO before the load") << u"lookup"_qs << u"fifo:autorun.inf"_qs << kFound;
-    QTest::newRow("volume gone after the reset") << u"reset"_qs << u"gone"_qs << kUnchecked;
+    QTest::newRow("file removed after the reset") << u"reset"_qs << QString() << kCleanBox;
+    QTest::newRow("file removed before the load") << u"lookup"_qs << QString() << kFoundBox;
+    QTest::newRow("replaced by a link before the load") << u"lookup"_qs << u"link:autorun.inf"_qs << kFoundBox;
+    QTest::newRow("replaced by a FIFO before the load") << u"lookup"_qs << u"fifo:autorun.inf"_qs << kFoundBox;
+    QTest::newRow("volume gone after the reset") << u"reset"_qs << u"gone"_qs << kNotCheckedBox;
 }
 
 void TstStagedScan::diskChangesDuringTheCheck()
@@ -224,7 +210,7 @@ void TstStagedScan::diskChangesDuringTheCheck()
     FakeControls controls(files);
     controls.drive = disk.root();
     scan::TickCounter tickCount = 9;
-    scan::tickSequence(tickCount, controls, files);
+    runTicks(tickCount, 1, controls, files);
 
     QCOMPARE(controls.boxes, QStringList{verdict});
     QCOMPARE(controls.contents, QString()); // nothing of another file, nothing stale

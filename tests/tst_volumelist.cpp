@@ -136,7 +136,7 @@ void TstVolumeList::pathKeepsItsBytes()
 void TstVolumeList::btrfsSubvolumeIsStillItsVolume()
 {
     // Its files carry a device number of the subvolume's own, not the one the mount table shows.
-    if (::geteuid() != 0 || QStandardPaths::findExecutable(u"mkfs.btrfs"_qs, {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
+    if (::geteuid() != 0 || !FatImage::missingTool({u"mkfs.btrfs"_qs, u"btrfs"_qs}).isEmpty())
         QSKIP("a btrfs volume needs root and mkfs.btrfs (btrfs-progs)");
     QTemporaryDir dir;
     const QString image = dir.filePath(u"volume.img"_qs), top = dir.filePath(u"top"_qs), sub = dir.filePath(u"sub"_qs);
