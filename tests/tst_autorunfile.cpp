@@ -103,7 +103,7 @@ void TstAutorunFile::actsOnTheSelectedVolumeOnly()
     QCOMPARE(file.presenceTest().value, u"autorun.inf"_qs);
     controls.drive = clean.root();
     QCOMPARE(file.remove(), Status::NotFound);
-    QVERIFY(infected.exists(u"autorun.inf"_qs));
+    QCOMPARE(infected.entries(), QStringList{u"autorun.inf"_qs});
 
     controls.drive = clean.root() + u"/gone"_qs; // a volume that is not there
     QCOMPARE(file.presenceTest().status, Status::VolumeUnavailable);
