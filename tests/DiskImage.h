@@ -4,6 +4,8 @@
 #include "FatImage.h"
 #include "TempVolume.h"
 
+#include "platform/files/VolumeList.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -14,6 +16,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
 
 // A disk image laid out from short descriptions and mounted at a directory whose name is
 // given as bytes; unmounted, and its loop device let go, when it goes. Ext2 is mounted
@@ -89,6 +92,20 @@ public:
     }
 
     QByteArray mountPoint() const { return m_mountPoint; }
+
+    // The listed volume whose root is the directory `mountPoint` names now.
+    static std::optional<platform::Volume> listedAt(const QByteArray &mountPoint)
+    {
+        struct stat root = {};
+        if (::stat(mountPoint.constData(), &root) != 0)
+            return std::nullopt;
+        for (const platform::Volume &v : platform::mountedVolumes()) {
+            if (v.device == root.st_dev)
+                return v;
+        }
+        return std::nullopt;
+    }
+
     QString source() const { return m_loop.isEmpty() ? image() : m_loop; }
 
     // The root's entries as the kernel lists them, less the file system's own.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
+#include "DiskImage.h"
 #include "FakeControls.h"
-#include "FatImage.h"
 
 #include "platform/files/VolumeList.h"
 #include "scan/AutorunFile.h"
@@ -43,16 +43,10 @@ private Q_SLOTS:
         QVERIFY(fat.create(u"AUTORUN.INF"_qs, kContent, {u"+h"_qs, u"+s"_qs, u"+r"_qs}));
         QVERIFY(fat.mount(options));
 
-        const QString root = QFileInfo(fat.mountPoint()).canonicalFilePath();
-        QString drive;
-        for (const platform::Volume &v : platform::mountedVolumes()) {
-            if (QFileInfo(v.driveSpecification).canonicalFilePath() == root)
-                drive = v.driveSpecification;
-        }
-        QVERIFY2(!drive.isEmpty(), "the mounted FAT volume is missing from the volume list");
-
+        const std::optional<platform::Volume> listed = DiskImage::listedAt(QFile::encodeName(fat.mountPoint()));
+        QVERIFY2(listed, "the mounted FAT volume is missing from the volume list");
         FakeControls controls;
-        controls.drive = drive;
+        controls.drive = listed->driveSpecification;
         scan::AutorunFile file(controls, platform::localFileFunctions());
         file.resetAttributes(); // this FUSE driver has no attributes to clear; the file is found anyway
         QCOMPARE(file.presenceTest().status, Status::Ok);

@@ -10,25 +10,6 @@
 #include <QScopeGuard>
 #include <QTest>
 
-#include <optional>
-
-namespace {
-
-// The listed volume whose root is the directory `mountPoint` names now.
-std::optional<platform::Volume> listedAt(const QByteArray &mountPoint)
-{
-    struct stat root = {};
-    if (::stat(mountPoint.constData(), &root) != 0)
-        return std::nullopt;
-    for (const platform::Volume &v : platform::mountedVolumes()) {
-        if (v.device == root.st_dev)
-            return v;
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
 // Disks that lie, refuse or carry odd names: every verdict is about the disk that was
 // given, and true of it.
 class TstHostileVolume : public QObject
@@ -95,7 +76,7 @@ private Q_SLOTS:
             image.emplace(kind, mountName);
             QVERIFY(image->create(layout));
             QVERIFY(image->mount());
-            const std::optional<platform::Volume> listed = listedAt(image->mountPoint());
+            const std::optional<platform::Volume> listed = DiskImage::listedAt(image->mountPoint());
             QVERIFY2(listed, "the mounted volume is missing from the volume list");
             controls.drive = listed->driveSpecification;
         }
