@@ -4,6 +4,8 @@
 #include "FatImage.h"
 #include "TempVolume.h"
 
+#include "platform/files/VolumeList.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -14,6 +16,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
 
 // A disk image laid out from short descriptions and mounted at a directory whose name is
 // given as bytes; unmounted, and its loop device let go, when it goes. Ext2 is mounted
@@ -36,14 +39,8 @@ public:
             return u"no loop devices on this machine"_qs;
         if (kind == Kind::Ntfs && !QFile::exists(u"/dev/fuse"_qs))
             return u"no /dev/fuse on this machine"_qs;
-        const QStringList tools = kind == Kind::Ext2 ? QStringList{u"mkfs.ext2"_qs, u"debugfs"_qs, u"losetup"_qs}
-                                                     : QStringList{u"mkntfs"_qs, u"ntfs-3g"_qs, u"losetup"_qs};
-        for (const QString &tool : tools) {
-            if (QStandardPaths::findExecutable(tool).isEmpty()
-                && QStandardPaths::findExecutable(tool, {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
-                return QStringLiteral("%1 is not installed").arg(tool);
-        }
-        return {};
+        return FatImage::missingTool(kind == Kind::Ext2 ? QStringList{u"mkfs.ext2"_qs, u"debugfs"_qs, u"losetup"_qs}
+                                                        : QStringList{u"mkntfs"_qs, u"ntfs-3g"_qs, u"losetup"_qs});
     }
 
     explicit DiskImage(Kind kind, const QByteArray &mountName = "stick")
@@ -95,6 +92,20 @@ public:
     }
 
     QByteArray mountPoint() const { return m_mountPoint; }
+
+    // The listed volume whose root is the directory `mountPoint` names now.
+    static std::optional<platform::Volume> listedAt(const QByteArray &mountPoint)
+    {
+        struct stat root = {};
+        if (::stat(mountPoint.constData(), &root) != 0)
+            return std::nullopt;
+        for (const platform::Volume &v : platform::mountedVolumes()) {
+            if (v.device == root.st_dev)
+                return v;
+        }
+        return std::nullopt;
+    }
+
     QString source() const { return m_loop.isEmpty() ? image() : m_loop; }
 
     // The root's entries as the kernel lists them, less the file system's own.

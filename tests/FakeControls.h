@@ -3,12 +3,19 @@
 
 #include "platform/Controls.h"
 #include "platform/files/TextFileLoader.h"
+#include "scan/StagedScan.h"
 
 #include <QSet>
 #include <QStringList>
 #include <QVariant>
 
 #include <functional>
+
+// The scan's and Delete's boxes, as FakeControls notes them: "title|text|style".
+inline const QString kCleanBox = QStringLiteral("Information|This Disk was escaped from 'autorun' viruses.|64");
+inline const QString kFoundBox = QStringLiteral("Information|An autorun file was founded, see its contents.|64");
+inline const QString kNotCheckedBox = QStringLiteral("Information|This Disk could not be checked.|48");
+inline const QString kNotDeletedBox = QStringLiteral("Delete|The autorun file could not be deleted.|48");
 
 // The control operations, as a test names one to fail.
 enum class Op { Caption, Timer, Check, Contents, Drive, Progress, Box, Load, RText };
@@ -83,20 +90,21 @@ private:
 };
 
 // The machine's file functions, except that the volume may refuse every write, and the
-// disk may change right after one chosen operation ("reset" or "lookup").
+// disk may change right after one chosen operation ("reset" or "lookup"); remembers what
+// the last reset answered.
 class ScriptedFiles final : public platform::FileFunctions
 {
 public:
     bool writeProtected = false;
     QString changeAfter;
     std::function<void()> change;
+    platform::Status reset = platform::Status::NotFound;
 
     platform::Status setAttributes(const QString &path, platform::FileAttributes attributes) override
     {
-        const platform::Status s =
-            writeProtected ? platform::Status::WriteProtected : local().setAttributes(path, attributes);
+        reset = writeProtected ? platform::Status::WriteProtected : local().setAttributes(path, attributes);
         changed(u"reset"_qs);
-        return s;
+        return reset;
     }
     platform::Status deleteFile(const QString &path) override
     {
@@ -123,3 +131,11 @@ private:
             std::exchange(change, nullptr)();
     }
 };
+
+// `ticks` ticks of the scan's timer, counted on from `tickCount`.
+inline void runTicks(scan::TickCounter &tickCount, int ticks, platform::Controls &controls,
+                     platform::FileFunctions &files = platform::localFileFunctions())
+{
+    for (int i = 0; i < ticks; ++i)
+        scan::tickSequence(tickCount, controls, files);
+}

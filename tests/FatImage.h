@@ -26,10 +26,17 @@ public:
             return QStringLiteral("mounting through FUSE needs root");
         if (!QFile::exists(QStringLiteral("/dev/fuse")))
             return QStringLiteral("no /dev/fuse on this machine");
-        for (const char *tool : {"mkfs.vfat", "mcopy", "mattrib", "mdir", "fusefat", "fusermount"}) {
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()
-                && QStandardPaths::findExecutable(QString::fromLatin1(tool), {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
-                return QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool));
+        return missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"mdir"_qs, u"fusefat"_qs, u"fusermount"_qs});
+    }
+
+    // "TOOL is not installed" for the first of `tools` found neither on PATH nor in the
+    // system directories; an empty string when all are there.
+    static QString missingTool(const QStringList &tools)
+    {
+        for (const QString &tool : tools) {
+            if (QStandardPaths::findExecutable(tool).isEmpty()
+                && QStandardPaths::findExecutable(tool, {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
+                return tool + u" is not installed"_qs;
         }
         return {};
     }

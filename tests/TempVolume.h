@@ -55,11 +55,6 @@ public:
         f.close();
         QCOMPARE(::chmod(QFile::encodeName(path(name)).constData(), mode), 0);
     }
-    bool exists(const QString &name) const
-    {
-        struct stat st = {};
-        return ::lstat(QFile::encodeName(path(name)).constData(), &st) == 0;
-    }
     QStringList entries() const
     {
         return QDir(root()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);

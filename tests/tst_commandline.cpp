@@ -11,60 +11,59 @@ class TstCommandLine : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void answers_data();
-    void answers();
-};
+    void answers_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("withDisplay");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // a pattern for the whole of standard output
+        QTest::addColumn<QString>("errors");
 
-void TstCommandLine::answers_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("withDisplay");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("output"); // a pattern for the whole of standard output
-    QTest::addColumn<QString>("errors");
-
-    const QString help = uR"(^Usage: \S*orvane \[options\]\nOrvane\.\nFinds, shows and deletes the autorun\.inf file)"
-                         uR"( in the root of a removable disk\.\n\nOptions:\n(.*\n)*  -v, --version +.*\n$)"_qs;
-    const QString version = uR"(^orvane 1\.00\n$)"_qs;
-    QTest::newRow("--help without a display") << QStringList{u"--help"_qs} << false << 0 << help << QString();
-    QTest::newRow("--version without a display") << QStringList{u"--version"_qs} << false << 0 << version << QString();
-    QTest::newRow("--help on a display") << QStringList{u"-h"_qs} << true << 0 << help << QString();
-    QTest::newRow("--version on a display") << QStringList{u"-v"_qs} << true << 0 << version << QString();
-    QTest::newRow("no display") << QStringList{} << false << 1 << u"^$"_qs
-                                << u"orvane: no display to show the window on\n"_qs;
-    QTest::newRow("an option it does not take")
-        << QStringList{u"--drive=E:"_qs} << true << 1 << u"^$"_qs << u"orvane: Unknown option 'drive'.\n"_qs;
-    QTest::newRow("an argument") << QStringList{u"E:"_qs} << false << 1 << u"^$"_qs
-                                 << u"orvane: unexpected argument 'E:'\n"_qs;
-}
-
-void TstCommandLine::answers()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, withDisplay);
-    QFETCH(int, exitCode);
-    QFETCH(QString, output);
-    QFETCH(QString, errors);
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {u"DISPLAY"_qs, u"WAYLAND_DISPLAY"_qs, u"QT_QPA_PLATFORM"_qs})
-        environment.remove(name);
-    const QTemporaryDir runtime; // where the window would keep its sockets; Qt complains of none
-    if (withDisplay) {
-        environment.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
-        environment.insert(u"XDG_RUNTIME_DIR"_qs, runtime.path());
+        const QString help =
+            uR"(^Usage: \S*orvane \[options\]\nOrvane\.\nFinds, shows and deletes the autorun\.inf file)"
+            uR"( in the root of a removable disk\.\n\nOptions:\n(.*\n)*  -v, --version +.*\n$)"_qs;
+        const QString version = uR"(^orvane 1\.00\n$)"_qs;
+        QTest::newRow("--help without a display") << QStringList{u"--help"_qs} << false << 0 << help << QString();
+        QTest::newRow("--version without a display")
+            << QStringList{u"--version"_qs} << false << 0 << version << QString();
+        QTest::newRow("--help on a display") << QStringList{u"-h"_qs} << true << 0 << help << QString();
+        QTest::newRow("--version on a display") << QStringList{u"-v"_qs} << true << 0 << version << QString();
+        QTest::newRow("no display") << QStringList{} << false << 1 << u"^$"_qs
+                                    << u"orvane: no display to show the window on\n"_qs;
+        QTest::newRow("an option it does not take")
+            << QStringList{u"--drive=E:"_qs} << true << 1 << u"^$"_qs << u"orvane: Unknown option 'drive'.\n"_qs;
+        QTest::newRow("an argument") << QStringList{u"E:"_qs} << false << 1 << u"^$"_qs
+                                     << u"orvane: unexpected argument 'E:'\n"_qs;
     }
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(ORVANE_BINARY), arguments);
-    QVERIFY2(program.waitForFinished(60'000), qPrintable(program.errorString()));
 
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit); // no abort
-    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
-    QVERIFY2(QRegularExpression(output).match(out).hasMatch(), qPrintable(out));
-    QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()), errors);
-    QCOMPARE(program.exitCode(), exitCode);
-}
+    void answers()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, withDisplay);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QFETCH(QString, errors);
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString &name : {u"DISPLAY"_qs, u"WAYLAND_DISPLAY"_qs, u"QT_QPA_PLATFORM"_qs})
+            environment.remove(name);
+        const QTemporaryDir runtime; // where the window would keep its sockets; Qt complains of none
+        if (withDisplay) {
+            environment.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+            environment.insert(u"XDG_RUNTIME_DIR"_qs, runtime.path());
+        }
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(ORVANE_BINARY), arguments);
+        QVERIFY2(program.waitForFinished(60'000), qPrintable(program.errorString()));
+
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit); // no abort
+        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        QVERIFY2(QRegularExpression(output).match(out).hasMatch(), qPrintable(out));
+        QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()), errors);
+        QCOMPARE(program.exitCode(), exitCode);
+    }
+};
 
 QTEST_GUILESS_MAIN(TstCommandLine)
 #include "tst_commandline.moc"

@@ -17,91 +17,76 @@ class TstDiskWorker : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void answersInTime();
-    void slowVolumeIsNotReady();
-    void afterAStuckCall_data();
-    void afterAStuckCall();
-    void movedCallSticksToo();
+    void answersInTime()
+    {
+        platform::DiskWorker worker(kDeadline);
+        bool eventsWentOn = false;
+        QSemaphore answer;
+        QTimer::singleShot(0, this, [&] {
+            eventsWentOn = true;
+            answer.release();
+        });
+        // The call waits for an event of the caller's to be handled: the caller's loop runs.
+        QCOMPARE(worker.run<int>(u"/a"_qs, [&] { return answer.acquire(), 7; }), std::optional<int>(7));
+        QVERIFY(eventsWentOn);
+    }
+
+    void afterAStuckCall_data()
+    {
+        QTest::addColumn<QString>("volume");
+        QTest::addColumn<bool>("queuedBehind"); // asked while the stuck call was still being waited for
+        QTest::addColumn<bool>("answered");
+
+        QTest::newRow("same volume, after: fails at once, never runs") << u"/a"_qs << false << false;
+        QTest::newRow("same volume, queued behind: fails, never runs") << u"/a"_qs << true << false;
+        QTest::newRow("other volume, after: a fresh thread answers") << u"/b"_qs << false << true;
+        QTest::newRow("other volume, queued behind: moved on, answered") << u"/b"_qs << true << true;
+    }
+
+    void afterAStuckCall()
+    {
+        QFETCH(QString, volume);
+        QFETCH(bool, queuedBehind);
+        QFETCH(bool, answered);
+
+        platform::DiskWorker worker(kDeadline);
+        QSemaphore stuck;
+        bool ran = false;
+        std::optional<int> second;
+        const auto ask = [&] { second = worker.run<int>(volume, [&] { return ran = true, 2; }); };
+        if (queuedBehind)
+            QTimer::singleShot(0, this, ask); // a click handled while the first call is waited for
+        QCOMPARE(worker.run<int>(u"/a"_qs, [&] { return stuck.acquire(), 1; }), std::nullopt); // not in time
+        QVERIFY(worker.isStuck(u"/a"_qs));
+        if (!queuedBehind)
+            ask();
+        QCOMPARE(second, answered ? std::optional<int>(2) : std::nullopt);
+        QCOMPARE(ran, answered);
+        // The disk answers at last: its late answer is gone, and the volume is served again.
+        stuck.release();
+        QTRY_VERIFY(!worker.isStuck(u"/a"_qs));
+        QCOMPARE(worker.run<int>(u"/a"_qs, [] { return 8; }), std::optional<int>(8));
+    }
+
+    void movedCallSticksToo()
+    {
+        // A call moved off a stuck thread gets stuck where it went: that thread is left too,
+        // and a third volume is still answered.
+        platform::DiskWorker worker(kDeadline);
+        QSemaphore stuckA, stuckB;
+        std::optional<int> second, third;
+        QTimer::singleShot(0, this, [&] {
+            second = worker.run<int>(u"/b"_qs, [&] { return stuckB.acquire(), 2; });
+            third = worker.run<int>(u"/c"_qs, [] { return 3; });
+        });
+        QCOMPARE(worker.run<int>(u"/a"_qs, [&] { return stuckA.acquire(), 1; }), std::nullopt);
+        QCOMPARE(second, std::nullopt);
+        QCOMPARE(third, std::optional<int>(3));
+        stuckA.release();
+        stuckB.release();
+        QTRY_VERIFY(!worker.isStuck(u"/a"_qs) && !worker.isStuck(u"/b"_qs));
+    }
 };
-
-void TstDiskWorker::answersInTime()
-{
-    platform::DiskWorker worker(kDeadline);
-    bool eventsWentOn = false;
-    QSemaphore answer;
-    QTimer::singleShot(0, this, [&] {
-        eventsWentOn = true;
-        answer.release();
-    });
-    // The call waits for an event of the caller's to be handled: the caller's loop runs.
-    QCOMPARE(worker.run<int>(u"/a"_qs, [&] { return answer.acquire(), 7; }), std::optional<int>(7));
-    QVERIFY(eventsWentOn);
-}
-
-void TstDiskWorker::slowVolumeIsNotReady()
-{
-    platform::DiskWorker worker(kDeadline);
-    QSemaphore stuck;
-    QCOMPARE(worker.run<int>(u"/a"_qs, [&] { return stuck.acquire(), 7; }), std::nullopt);
-    QVERIFY(worker.isStuck(u"/a"_qs));
-    // The disk answers at last: its late answer is gone, and the volume is served again.
-    stuck.release();
-    QTRY_VERIFY(!worker.isStuck(u"/a"_qs));
-    QCOMPARE(worker.run<int>(u"/a"_qs, [] { return 8; }), std::optional<int>(8));
-}
-
-void TstDiskWorker::afterAStuckCall_data()
-{
-    QTest::addColumn<QString>("volume");
-    QTest::addColumn<bool>("queuedBehind"); // asked while the stuck call was still being waited for
-    QTest::addColumn<bool>("answered");
-
-    QTest::newRow("same volume, after: fails at once, never runs") << u"/a"_qs << false << false;
-    QTest::newRow("same volume, queued behind: fails, never runs") << u"/a"_qs << true << false;
-    QTest::newRow("other volume, after: a fresh thread answers") << u"/b"_qs << false << true;
-    QTest::newRow("other volume, queued behind: moved on, answered") << u"/b"_qs << true << true;
-}
-
-void TstDiskWorker::afterAStuckCall()
-{
-    QFETCH(QString, volume);
-    QFETCH(bool, queuedBehind);
-    QFETCH(bool, answered);
-
-    platform::DiskWorker worker(kDeadline);
-    QSemaphore stuck;
-    bool ran = false;
-    std::optional<int> second;
-    const auto ask = [&] { second = worker.run<int>(volume, [&] { return ran = true, 2; }); };
-    if (queuedBehind)
-        QTimer::singleShot(0, this, ask); // a click handled while the first call is waited for
-    QCOMPARE(worker.run<int>(u"/a"_qs, [&] { return stuck.acquire(), 1; }), std::nullopt);
-    if (!queuedBehind)
-        ask();
-    QCOMPARE(second, answered ? std::optional<int>(2) : std::nullopt);
-    QCOMPARE(ran, answered);
-    stuck.release();
-    QTRY_VERIFY(!worker.isStuck(u"/a"_qs));
-}
-
-void TstDiskWorker::movedCallSticksToo()
-{
-    // A call moved off a stuck thread gets stuck where it went: that thread is left too,
-    // and a third volume is still answered.
-    platform::DiskWorker worker(kDeadline);
-    QSemaphore stuckA, stuckB;
-    std::optional<int> second, third;
-    QTimer::singleShot(0, this, [&] {
-        second = worker.run<int>(u"/b"_qs, [&] { return stuckB.acquire(), 2; });
-        third = worker.run<int>(u"/c"_qs, [] { return 3; });
-    });
-    QCOMPARE(worker.run<int>(u"/a"_qs, [&] { return stuckA.acquire(), 1; }), std::nullopt);
-    QCOMPARE(second, std::nullopt);
-    QCOMPARE(third, std::optional<int>(3));
-    stuckA.release();
-    stuckB.release();
-    QTRY_VERIFY(!worker.isStuck(u"/a"_qs) && !worker.isStuck(u"/b"_qs));
-}
 
 QTEST_GUILESS_MAIN(TstDiskWorker)
 #include "tst_diskworker.moc"

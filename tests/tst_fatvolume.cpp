@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
+#include "DiskImage.h"
 #include "FakeControls.h"
-#include "FatImage.h"
 
 #include "platform/files/VolumeList.h"
 #include "scan/AutorunFile.h"
@@ -16,63 +16,53 @@ class TstFatVolume : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void throughTheVolumeList_data();
-    void throughTheVolumeList();
+    void initTestCase()
+    {
+        if (const QString reason = FatImage::unavailableReason(); !reason.isEmpty())
+            QSKIP(qPrintable(u"No FAT volume can be mounted here: "_qs + reason));
+    }
+
+    void throughTheVolumeList_data()
+    {
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<bool>("deleted");
+        QTest::addColumn<QStringList>("boxes");
+
+        QTest::newRow("writable stick: found, shown, deleted") << u"rw+"_qs << true << QStringList{};
+        QTest::newRow("write-protected stick: found, shown, failed Delete said")
+            << u"ro"_qs << false << QStringList{kNotDeletedBox};
+    }
+
+    void throughTheVolumeList()
+    {
+        QFETCH(QString, options);
+        QFETCH(bool, deleted);
+        QFETCH(QStringList, boxes);
+
+        FatImage fat;
+        QVERIFY(fat.create(u"AUTORUN.INF"_qs, kContent, {u"+h"_qs, u"+s"_qs, u"+r"_qs}));
+        QVERIFY(fat.mount(options));
+
+        const std::optional<platform::Volume> listed = DiskImage::listedAt(QFile::encodeName(fat.mountPoint()));
+        QVERIFY2(listed, "the mounted FAT volume is missing from the volume list");
+        FakeControls controls;
+        controls.drive = listed->driveSpecification;
+        scan::AutorunFile file(controls, platform::localFileFunctions());
+        file.resetAttributes(); // this FUSE driver has no attributes to clear; the file is found anyway
+        QCOMPARE(file.presenceTest().status, Status::Ok);
+        QVERIFY(!file.presenceTest().value.isEmpty());
+        QCOMPARE(file.loadIntoR(), Status::Ok);
+        QCOMPARE(file.readContents().value, u"[autorun]\nlabel=Café\nopen=x.exe\n"_qs);
+
+        scan::deleteCommand(controls, platform::localFileFunctions());
+        QCOMPARE(controls.boxes, boxes);
+        QVERIFY(fat.unmount());
+        QCOMPARE(fat.rootListing().contains("AUTORUN"), !deleted);
+    }
 
 private:
     const QByteArray kContent = "[autorun]\r\nlabel=Caf\xE9\r\nopen=x.exe\r\n";
 };
-
-void TstFatVolume::initTestCase()
-{
-    if (const QString reason = FatImage::unavailableReason(); !reason.isEmpty())
-        QSKIP(qPrintable(u"No FAT volume can be mounted here: "_qs + reason));
-}
-
-void TstFatVolume::throughTheVolumeList_data()
-{
-    QTest::addColumn<QString>("options");
-    QTest::addColumn<bool>("deleted");
-    QTest::addColumn<QStringList>("boxes");
-
-    QTest::newRow("writable stick: found, shown, deleted") << u"rw+"_qs << true << QStringList{};
-    QTest::newRow("write-protected stick: found, shown, failed Delete said")
-        << u"ro"_qs << false << QStringList{u"Delete|The autorun file could not be deleted.|48"_qs};
-}
-
-void TstFatVolume::throughTheVolumeList()
-{
-    QFETCH(QString, options);
-    QFETCH(bool, deleted);
-    QFETCH(QStringList, boxes);
-
-    FatImage fat;
-    QVERIFY(fat.create(u"AUTORUN.INF"_qs, kContent, {u"+h"_qs, u"+s"_qs, u"+r"_qs}));
-    QVERIFY(fat.mount(options));
-
-    const QString root = QFileInfo(fat.mountPoint()).canonicalFilePath();
-    QString drive;
-    for (const platform::Volume &v : platform::mountedVolumes()) {
-        if (QFileInfo(v.driveSpecification).canonicalFilePath() == root)
-            drive = v.driveSpecification;
-    }
-    QVERIFY2(!drive.isEmpty(), "the mounted FAT volume is missing from the volume list");
-
-    FakeControls controls;
-    controls.drive = drive;
-    scan::AutorunFile file(controls, platform::localFileFunctions());
-    file.resetAttributes(); // this FUSE driver has no attributes to clear; the file is found anyway
-    QCOMPARE(file.presenceTest().status, Status::Ok);
-    QVERIFY(!file.presenceTest().value.isEmpty());
-    QCOMPARE(file.loadIntoR(), Status::Ok);
-    QCOMPARE(file.readContents().value, u"[autorun]\nlabel=Café\nopen=x.exe\n"_qs);
-
-    scan::deleteCommand(controls, platform::localFileFunctions());
-    QCOMPARE(controls.boxes, boxes);
-    QVERIFY(fat.unmount());
-    QCOMPARE(fat.rootListing().contains("AUTORUN"), !deleted);
-}
 
 QTEST_GUILESS_MAIN(TstFatVolume)
 #include "tst_fatvolume.moc"

@@ -7,49 +7,8 @@
 #include "scan/AutorunFile.h"
 #include "scan/StagedScan.h"
 
+#include <QScopeGuard>
 #include <QTest>
-
-#include <optional>
-
-namespace {
-
-const QString kFound = u"Information|An autorun file was founded, see its contents.|64"_qs;
-const QString kNotChecked = u"Information|This Disk could not be checked.|48"_qs;
-const QString kNotDeleted = u"Delete|The autorun file could not be deleted.|48"_qs;
-
-// The process acts as an unprivileged user while it lives: the kernel then checks every
-// permission that root would pass.
-class Unprivileged
-{
-    Q_DISABLE_COPY_MOVE(Unprivileged)
-
-public:
-    Unprivileged() { m_ok = ::setegid(65534) == 0 && ::seteuid(65534) == 0; }
-    ~Unprivileged()
-    {
-        (void)::seteuid(0);
-        (void)::setegid(0);
-    }
-    [[nodiscard]] bool ok() const { return m_ok; }
-
-private:
-    bool m_ok = false;
-};
-
-// The listed volume whose root is the directory `mountPoint` names now.
-std::optional<platform::Volume> listedAt(const QByteArray &mountPoint)
-{
-    struct stat root = {};
-    if (::stat(mountPoint.constData(), &root) != 0)
-        return std::nullopt;
-    for (const platform::Volume &v : platform::mountedVolumes()) {
-        if (v.device == root.st_dev)
-            return v;
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 // Disks that lie, refuse or carry odd names: every verdict is about the disk that was
 // given, and true of it.
@@ -58,79 +17,79 @@ class TstHostileVolume : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void verdictIsTrue_data();
-    void verdictIsTrue();
-};
+    void verdictIsTrue_data()
+    {
+        QTest::addColumn<QString>("volume"); // "ext2", "ntfs-3g image" or "search-only root"
+        QTest::addColumn<QByteArray>("mountName");
+        QTest::addColumn<QStringList>("layout");
+        QTest::addColumn<QStringList>("boxes"); // the verdict, then what Delete said
+        QTest::addColumn<QStringList>("left");  // the root's entries after Delete
 
-void TstHostileVolume::verdictIsTrue_data()
-{
-    QTest::addColumn<QString>("volume"); // "ext2", "ntfs-3g image" or "search-only root"
-    QTest::addColumn<QByteArray>("mountName");
-    QTest::addColumn<QStringList>("layout");
-    QTest::addColumn<QStringList>("boxes"); // the verdict, then what Delete said
-    QTest::addColumn<QStringList>("left");  // the root's entries after Delete
-
-    const QByteArray stick = "stick";
-    QTest::newRow("listing says directory, the entry is a file: found and deleted")
-        << u"ext2"_qs << stick << QStringList{u"lying:AUTORUN.INF"_qs, u"dir:sub"_qs, u"autorun.inf.txt"_qs}
-        << QStringList{kFound} << QStringList{u"autorun.inf.txt"_qs, u"sub"_qs};
-    QTest::newRow("mount point named with a byte that is not UTF-8: found and deleted")
-        << u"ext2"_qs
-        << QByteArray("st\xFF\xFE"
-                      "ck")
-        << QStringList{u"autorun.inf"_qs, u"keep.txt"_qs} << QStringList{kFound} << QStringList{u"keep.txt"_qs};
-    QTest::newRow("ntfs-3g on an image file: listed, found and deleted")
-        << u"ntfs-3g image"_qs << stick << QStringList{u"AUTORUN.INF"_qs, u"keep.txt"_qs} << QStringList{kFound}
-        << QStringList{u"keep.txt"_qs};
-    QTest::newRow("root searchable, not listable, exact name: found, Delete refused")
-        << u"search-only root"_qs << stick << QStringList{u"autorun.inf"_qs, u"keep.txt"_qs}
-        << QStringList{kFound, kNotDeleted} << QStringList{u"autorun.inf"_qs, u"keep.txt"_qs};
-    QTest::newRow("root searchable, not listable, other case: not checked, nothing touched")
-        << u"search-only root"_qs << stick << QStringList{u"AUTORUN.INF"_qs} << QStringList{kNotChecked}
-        << QStringList{u"AUTORUN.INF"_qs};
-}
-
-void TstHostileVolume::verdictIsTrue()
-{
-    QFETCH(QString, volume);
-    QFETCH(QByteArray, mountName);
-    QFETCH(QStringList, layout);
-    QFETCH(QStringList, boxes);
-    QFETCH(QStringList, left);
-
-    std::optional<TempVolume> directory;
-    std::optional<DiskImage> image;
-    std::optional<Unprivileged> user;
-    FakeControls controls;
-    if (volume == u"search-only root") {
-        if (::geteuid() != 0)
-            QSKIP("acting as another user needs root");
-        directory.emplace(layout);
-        QCOMPARE(::chmod(QFile::encodeName(directory->root()).constData(), 0111), 0);
-        controls.drive = directory->root();
-        user.emplace();
-        QVERIFY(user->ok());
-    } else {
-        const auto kind = volume == u"ext2" ? DiskImage::Kind::Ext2 : DiskImage::Kind::Ntfs;
-        if (const QString reason = DiskImage::unavailableReason(kind); !reason.isEmpty())
-            QSKIP(qPrintable(u"No such volume can be mounted here: "_qs + reason));
-        image.emplace(kind, mountName);
-        QVERIFY(image->create(layout));
-        QVERIFY(image->mount());
-        const std::optional<platform::Volume> listed = listedAt(image->mountPoint());
-        QVERIFY2(listed, "the mounted volume is missing from the volume list");
-        controls.drive = listed->driveSpecification;
+        const QByteArray stick = "stick";
+        QTest::newRow("listing says directory, the entry is a file: found and deleted")
+            << u"ext2"_qs << stick << QStringList{u"lying:AUTORUN.INF"_qs, u"dir:sub"_qs, u"autorun.inf.txt"_qs}
+            << QStringList{kFoundBox} << QStringList{u"autorun.inf.txt"_qs, u"sub"_qs};
+        QTest::newRow("mount point named with a byte that is not UTF-8: found and deleted")
+            << u"ext2"_qs
+            << QByteArray("st\xFF\xFE"
+                          "ck")
+            << QStringList{u"autorun.inf"_qs, u"keep.txt"_qs} << QStringList{kFoundBox} << QStringList{u"keep.txt"_qs};
+        QTest::newRow("ntfs-3g on an image file: listed, found and deleted")
+            << u"ntfs-3g image"_qs << stick << QStringList{u"AUTORUN.INF"_qs, u"keep.txt"_qs} << QStringList{kFoundBox}
+            << QStringList{u"keep.txt"_qs};
+        QTest::newRow("root searchable, not listable, exact name: found, Delete refused")
+            << u"search-only root"_qs << stick << QStringList{u"autorun.inf"_qs, u"keep.txt"_qs}
+            << QStringList{kFoundBox, kNotDeletedBox} << QStringList{u"autorun.inf"_qs, u"keep.txt"_qs};
+        QTest::newRow("root searchable, not listable, other case: not checked, nothing touched")
+            << u"search-only root"_qs << stick << QStringList{u"AUTORUN.INF"_qs} << QStringList{kNotCheckedBox}
+            << QStringList{u"AUTORUN.INF"_qs};
     }
 
-    scan::TickCounter tickCount = 0;
-    for (int tick = 1; tick <= 10; ++tick)
-        scan::tickSequence(tickCount, controls, platform::localFileFunctions());
-    scan::deleteCommand(controls, platform::localFileFunctions());
-    user.reset();
+    void verdictIsTrue()
+    {
+        QFETCH(QString, volume);
+        QFETCH(QByteArray, mountName);
+        QFETCH(QStringList, layout);
+        QFETCH(QStringList, boxes);
+        QFETCH(QStringList, left);
 
-    QCOMPARE(controls.boxes, boxes);
-    QCOMPARE(directory ? directory->entries() : image->entries(), left);
-}
+        std::optional<TempVolume> directory;
+        std::optional<DiskImage> image;
+        // Root again, however the test ends; as an unprivileged user the kernel checks every
+        // permission that root would pass.
+        const auto beRoot = qScopeGuard([] {
+            (void)::seteuid(0);
+            (void)::setegid(0);
+        });
+        FakeControls controls;
+        if (volume == u"search-only root") {
+            if (::geteuid() != 0)
+                QSKIP("acting as another user needs root");
+            directory.emplace(layout);
+            QCOMPARE(::chmod(QFile::encodeName(directory->root()).constData(), 0111), 0);
+            controls.drive = directory->root();
+            QVERIFY(::setegid(65534) == 0 && ::seteuid(65534) == 0);
+        } else {
+            const auto kind = volume == u"ext2" ? DiskImage::Kind::Ext2 : DiskImage::Kind::Ntfs;
+            if (const QString reason = DiskImage::unavailableReason(kind); !reason.isEmpty())
+                QSKIP(qPrintable(u"No such volume can be mounted here: "_qs + reason));
+            image.emplace(kind, mountName);
+            QVERIFY(image->create(layout));
+            QVERIFY(image->mount());
+            const std::optional<platform::Volume> listed = DiskImage::listedAt(image->mountPoint());
+            QVERIFY2(listed, "the mounted volume is missing from the volume list");
+            controls.drive = listed->driveSpecification;
+        }
+
+        scan::TickCounter tickCount = 0;
+        runTicks(tickCount, 10, controls);
+        scan::deleteCommand(controls, platform::localFileFunctions());
+        QVERIFY(::seteuid(0) == 0 && ::setegid(0) == 0);
+
+        QCOMPARE(controls.boxes, boxes);
+        QCOMPARE(directory ? directory->entries() : image->entries(), left);
+    }
+};
 
 QTEST_GUILESS_MAIN(TstHostileVolume)
 #include "tst_hostilevolume.moc"

@@ -35,47 +35,22 @@ struct Disk {
     const char *name;  // on the image
     const char *alias; // the 8.3 alias mtools gives it, to be renamed AUTORUN.INF; or none
     Action action;
-    Status reset;
-    bool found;             // whether the scan gives the found verdict and shows the text
+    Status reset;           // a scan gives the found verdict and shows the text; Delete says nothing
     const char *attributes; // as mattrib reads them afterwards; "gone" when deleted
 };
 
 const Disk kDisks[] = {
-    {"vfat: R H S A cleared, found, shown", "vfat", false, "AUTORUN.INF", nullptr, Action::Scan, Status::Ok, true, ""},
+    {"vfat: R H S A cleared, found, shown", "vfat", false, "AUTORUN.INF", nullptr, Action::Scan, Status::Ok, ""},
     {"vfat mounted read-only: reset fails, still found", "vfat", true, "AUTORUN.INF", nullptr, Action::Scan,
-     Status::WriteProtected, true, "RHSA"},
-    {"vfat: name in another case", "vfat", false, "AutoRun.Inf", nullptr, Action::Scan, Status::Ok, true, ""},
+     Status::WriteProtected, "RHSA"},
+    {"vfat: name in another case", "vfat", false, "AutoRun.Inf", nullptr, Action::Scan, Status::Ok, ""},
     {"vfat: long name whose 8.3 alias is AUTORUN.INF", "vfat", false, "Readme for this stick.txt", "README~1TXT",
-     Action::Scan, Status::Ok, true, ""},
+     Action::Scan, Status::Ok, ""},
     {"vfat: Delete removes a file with R H S A", "vfat", false, "AUTORUN.INF", nullptr, Action::Delete, Status::Ok,
-     false, "gone"},
-    {"msdos: R H S A cleared, found, shown", "msdos", false, "AUTORUN.INF", nullptr, Action::Scan, Status::Ok, true,
-     ""},
+     "gone"},
+    {"msdos: R H S A cleared, found, shown", "msdos", false, "AUTORUN.INF", nullptr, Action::Scan, Status::Ok, ""},
 };
 constexpr int kDiskCount = int(std::size(kDisks));
-
-const QString kFound = u"Information|An autorun file was founded, see its contents.|64"_qs;
-
-// The real file functions, remembering what the reset answered.
-class RecordingFiles final : public platform::FileFunctions
-{
-public:
-    Status reset = Status::NotFound;
-
-    Status setAttributes(const QString &path, platform::FileAttributes attributes) override
-    {
-        return reset = m_files.setAttributes(path, attributes);
-    }
-    Status deleteFile(const QString &path) override { return m_files.deleteFile(path); }
-    platform::Result<QString> lookup(const QString &path) override { return m_files.lookup(path); }
-    platform::Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
-    {
-        return m_files.readPrefix(path, limit);
-    }
-
-private:
-    platform::FileFunctions &m_files = platform::localFileFunctions();
-};
 
 QString mountPoint(const QString &dir, int disk)
 {
@@ -100,15 +75,14 @@ int guestMain(const QString &dir)
         if (::mount(device.constData(), root.constData(), disk.fsType, disk.readOnly ? MS_RDONLY : 0, nullptr) != 0) {
             r[u"mount"_qs] = QString::fromLocal8Bit(std::strerror(errno));
         } else {
-            RecordingFiles files;
+            ScriptedFiles files;
             FakeControls controls(files);
             controls.drive = mountPoint(dir, i);
-            if (disk.action == Action::Delete) {
+            scan::TickCounter ticks = 9;
+            if (disk.action == Action::Delete)
                 scan::deleteCommand(controls, files);
-            } else {
-                scan::TickCounter ticks = 9;
-                scan::tickSequence(ticks, controls, files);
-            }
+            else
+                runTicks(ticks, 1, controls, files);
             r[u"reset"_qs] = int(files.reset);
             r[u"boxes"_qs] = QJsonArray::fromStringList(controls.boxes);
             r[u"contents"_qs] = controls.contents;
@@ -166,116 +140,111 @@ class TstKernelFat : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void onTheKernelDriver_data();
-    void onTheKernelDriver();
+    void initTestCase()
+    {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        QSKIP("a sanitizer cannot reserve its shadow memory inside user-mode Linux; the plain build runs this test");
+#endif
+        const QString uml = QStandardPaths::findExecutable(u"linux.uml"_qs);
+        if (uml.isEmpty())
+            QSKIP("user-mode Linux (linux.uml, Debian's user-mode-linux) is not installed");
+        if (QDir(u"/usr/lib/uml/modules"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
+            QSKIP("user-mode Linux has no modules under /usr/lib/uml/modules");
+        if (const QString reason = FatImage::missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs});
+            !reason.isEmpty())
+            QSKIP(qPrintable(reason));
+        QVERIFY(m_dir.isValid());
+
+        QStringList arguments{
+            u"mem=64M"_qs,  u"uml_dir="_qs + m_dir.path(), u"rootfstype=hostfs"_qs, u"rootflags=/"_qs, u"rw"_qs,
+            u"con=null"_qs, u"con0=fd:0,fd:1"_qs};
+        const QString source = m_dir.filePath(u"autorun.inf"_qs);
+        QFile content(source);
+        QVERIFY(content.open(QIODevice::WriteOnly) && content.write(kAutorunText) == kAutorunText.size());
+        content.close();
+        for (int i = 0; i < kDiskCount; ++i) {
+            const QString image = imagePath(m_dir.path(), i), name = QString::fromLatin1(kDisks[i].name);
+            QVERIFY(QDir().mkpath(mountPoint(m_dir.path(), i)));
+            QCOMPARE(FatImage::run(u"mkfs.vfat"_qs, {u"-C"_qs, image, u"1024"_qs}), 0);
+            QCOMPARE(FatImage::run(u"mcopy"_qs, {u"-i"_qs, image, source, u"::"_qs + name}), 0);
+            if (kDisks[i].alias)
+                QVERIFY2(renameAlias(image, kDisks[i].alias), "the long name's alias is not where it was expected");
+            QCOMPARE(FatImage::run(u"mattrib"_qs,
+                                   {u"-i"_qs, image, u"+r"_qs, u"+h"_qs, u"+s"_qs, u"+a"_qs, u"::"_qs + name}),
+                     0);
+            QCOMPARE(attributesOnImage(image, name), u"RHSA"_qs);
+            arguments.append(u"ubd%1=%2"_qs.arg(i).arg(image));
+        }
+
+        // The guest's init: the FAT modules (character sets first), then this test inside.
+        const QString init = m_dir.filePath(u"init.sh"_qs);
+        QFile script(init);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(u"#!/bin/sh\n"
+                     "PATH=/usr/sbin:/usr/bin:/sbin:/bin; export PATH\n"
+                     "echo booted > '%1/booted'\n"
+                     "m=/usr/lib/uml/modules/$(uname -r)/kernel/fs\n"
+                     "for module in nls/nls_cp437 nls/nls_iso8859-1 fat/fat fat/vfat fat/msdos; do\n"
+                     "    insmod $m/$module.ko\n"
+                     "done\n"
+                     "'%2' --guest '%1' > '%1/guest.log' 2>&1\n"
+                     "echo $? > '%1/guest.status'\n"
+                     "exec '%2' --halt\n"_qs.arg(m_dir.path(), QCoreApplication::applicationFilePath())
+                         .toLocal8Bit());
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        arguments.append(u"init="_qs + init);
+
+        QProcess guest;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"TMPDIR"_qs, m_dir.path()); // its memory file; /dev/shm may forbid executing it
+        guest.setProcessEnvironment(env);
+        guest.setProcessChannelMode(QProcess::MergedChannels);
+        guest.start(uml, arguments);
+        guest.closeWriteChannel();
+        const bool halted = guest.waitForFinished(50'000);
+        if (!halted)
+            guest.kill();
+        const QByteArray console = guest.readAll().right(1500);
+        if (!QFile::exists(m_dir.filePath(u"booted"_qs)))
+            QSKIP(qPrintable(u"user-mode Linux cannot boot here:\n"_qs + QString::fromLocal8Bit(console)));
+        QFile results(m_dir.filePath(u"results.json"_qs));
+        QFile log(m_dir.filePath(u"guest.log"_qs));
+        if (!results.open(QIODevice::ReadOnly)) {
+            (void)log.open(QIODevice::ReadOnly);
+            QFAIL(qPrintable(u"the guest wrote no results; its output:\n"_qs + QString::fromLocal8Bit(log.readAll())
+                             + u"\nthe console:\n"_qs + QString::fromLocal8Bit(console)));
+        }
+        m_results = QJsonDocument::fromJson(results.readAll()).object();
+        QVERIFY2(halted, "user-mode Linux did not halt");
+    }
+
+    void onTheKernelDriver_data()
+    {
+        QTest::addColumn<int>("disk");
+        for (int i = 0; i < kDiskCount; ++i)
+            QTest::newRow(kDisks[i].row) << i;
+    }
+
+    void onTheKernelDriver()
+    {
+        QFETCH(int, disk);
+        const Disk &expected = kDisks[disk];
+        const QJsonObject seen = m_results.value(QString::number(disk)).toObject();
+        QCOMPARE(seen.value(u"mount"_qs).toString(), QString());
+        QCOMPARE(Status(seen.value(u"reset"_qs).toInt()), expected.reset);
+        const bool found = expected.action == Action::Scan;
+        QCOMPARE(seen.value(u"boxes"_qs).toVariant().toStringList(), found ? QStringList{kFoundBox} : QStringList{});
+        QCOMPARE(seen.value(u"contents"_qs).toString(), found ? kAutorunShown : QString());
+        QCOMPARE(seen.value(u"umount"_qs).toString(), QString());
+        QCOMPARE(attributesOnImage(imagePath(m_dir.path(), disk), QString::fromLatin1(expected.name)),
+                 QString::fromLatin1(expected.attributes));
+    }
 
 private:
     QTemporaryDir m_dir;
     QJsonObject m_results;
 };
-
-void TstKernelFat::initTestCase()
-{
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    QSKIP("a sanitizer cannot reserve its shadow memory inside user-mode Linux; the plain build runs this test");
-#endif
-    const QString uml = QStandardPaths::findExecutable(u"linux.uml"_qs);
-    if (uml.isEmpty())
-        QSKIP("user-mode Linux (linux.uml, Debian's user-mode-linux) is not installed");
-    if (QDir(u"/usr/lib/uml/modules"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
-        QSKIP("user-mode Linux has no modules under /usr/lib/uml/modules");
-    for (const char *tool : {"mkfs.vfat", "mcopy", "mattrib"}) {
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()
-            && QStandardPaths::findExecutable(QString::fromLatin1(tool), {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
-            QSKIP(qPrintable(QString::fromLatin1(tool) + u" is not installed"_qs));
-    }
-    QVERIFY(m_dir.isValid());
-
-    QStringList arguments{
-        u"mem=64M"_qs,  u"uml_dir="_qs + m_dir.path(), u"rootfstype=hostfs"_qs, u"rootflags=/"_qs, u"rw"_qs,
-        u"con=null"_qs, u"con0=fd:0,fd:1"_qs};
-    const QString source = m_dir.filePath(u"autorun.inf"_qs);
-    QFile content(source);
-    QVERIFY(content.open(QIODevice::WriteOnly) && content.write(kAutorunText) == kAutorunText.size());
-    content.close();
-    for (int i = 0; i < kDiskCount; ++i) {
-        const QString image = imagePath(m_dir.path(), i), name = QString::fromLatin1(kDisks[i].name);
-        QVERIFY(QDir().mkpath(mountPoint(m_dir.path(), i)));
-        QCOMPARE(FatImage::run(u"mkfs.vfat"_qs, {u"-C"_qs, image, u"1024"_qs}), 0);
-        QCOMPARE(FatImage::run(u"mcopy"_qs, {u"-i"_qs, image, source, u"::"_qs + name}), 0);
-        if (kDisks[i].alias)
-            QVERIFY2(renameAlias(image, kDisks[i].alias), "the long name's alias is not where it was expected");
-        QCOMPARE(
-            FatImage::run(u"mattrib"_qs, {u"-i"_qs, image, u"+r"_qs, u"+h"_qs, u"+s"_qs, u"+a"_qs, u"::"_qs + name}),
-            0);
-        QCOMPARE(attributesOnImage(image, name), u"RHSA"_qs);
-        arguments.append(u"ubd%1=%2"_qs.arg(i).arg(image));
-    }
-
-    // The guest's init: the FAT modules (character sets first), then this test inside.
-    const QString init = m_dir.filePath(u"init.sh"_qs);
-    QFile script(init);
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write(u"#!/bin/sh\n"
-                 "PATH=/usr/sbin:/usr/bin:/sbin:/bin; export PATH\n"
-                 "echo booted > '%1/booted'\n"
-                 "m=/usr/lib/uml/modules/$(uname -r)/kernel/fs\n"
-                 "for module in nls/nls_cp437 nls/nls_iso8859-1 fat/fat fat/vfat fat/msdos; do\n"
-                 "    insmod $m/$module.ko\n"
-                 "done\n"
-                 "'%2' --guest '%1' > '%1/guest.log' 2>&1\n"
-                 "echo $? > '%1/guest.status'\n"
-                 "exec '%2' --halt\n"_qs.arg(m_dir.path(), QCoreApplication::applicationFilePath())
-                     .toLocal8Bit());
-    script.close();
-    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    arguments.append(u"init="_qs + init);
-
-    QProcess guest;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"TMPDIR"_qs, m_dir.path()); // its memory file; /dev/shm may forbid executing it
-    guest.setProcessEnvironment(env);
-    guest.setProcessChannelMode(QProcess::MergedChannels);
-    guest.start(uml, arguments);
-    guest.closeWriteChannel();
-    const bool halted = guest.waitForFinished(50'000);
-    if (!halted)
-        guest.kill();
-    const QByteArray console = guest.readAll().right(1500);
-    if (!QFile::exists(m_dir.filePath(u"booted"_qs)))
-        QSKIP(qPrintable(u"user-mode Linux cannot boot here:\n"_qs + QString::fromLocal8Bit(console)));
-    QFile results(m_dir.filePath(u"results.json"_qs));
-    QFile log(m_dir.filePath(u"guest.log"_qs));
-    if (!results.open(QIODevice::ReadOnly)) {
-        (void)log.open(QIODevice::ReadOnly);
-        QFAIL(qPrintable(u"the guest wrote no results; its output:\n"_qs + QString::fromLocal8Bit(log.readAll())
-                         + u"\nthe console:\n"_qs + QString::fromLocal8Bit(console)));
-    }
-    m_results = QJsonDocument::fromJson(results.readAll()).object();
-    QVERIFY2(halted, "user-mode Linux did not halt");
-}
-
-void TstKernelFat::onTheKernelDriver_data()
-{
-    QTest::addColumn<int>("disk");
-    for (int i = 0; i < kDiskCount; ++i)
-        QTest::newRow(kDisks[i].row) << i;
-}
-
-void TstKernelFat::onTheKernelDriver()
-{
-    QFETCH(int, disk);
-    const Disk &expected = kDisks[disk];
-    const QJsonObject seen = m_results.value(QString::number(disk)).toObject();
-    QCOMPARE(seen.value(u"mount"_qs).toString(), QString());
-    QCOMPARE(Status(seen.value(u"reset"_qs).toInt()), expected.reset);
-    QCOMPARE(seen.value(u"boxes"_qs).toVariant().toStringList(), expected.found ? QStringList{kFound} : QStringList{});
-    QCOMPARE(seen.value(u"contents"_qs).toString(), expected.found ? kAutorunShown : QString());
-    QCOMPARE(seen.value(u"umount"_qs).toString(), QString());
-    QCOMPARE(attributesOnImage(imagePath(m_dir.path(), disk), QString::fromLatin1(expected.name)),
-             QString::fromLatin1(expected.attributes));
-}
 
 int main(int argc, char **argv)
 {

@@ -11,226 +11,206 @@ using platform::CheckValue;
 Q_DECLARE_METATYPE(platform::CheckValue)
 Q_DECLARE_METATYPE(Op)
 
-namespace {
-
-const QString kClean = u"Information|This Disk was escaped from 'autorun' viruses.|64"_qs;
-const QString kFound = u"Information|An autorun file was founded, see its contents.|64"_qs;
-const QString kUnchecked = u"Information|This Disk could not be checked.|48"_qs;
-
-void runTicks(scan::TickCounter &tickCount, int ticks, FakeControls &controls, platform::FileFunctions &files)
-{
-    for (int i = 0; i < ticks; ++i)
-        scan::tickSequence(tickCount, controls, files);
-}
-
-} // namespace
-
 class TstStagedScan : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void wholeScan_data();
-    void wholeScan();
-    void failingActionIsAbandonedAlone_data();
-    void failingActionIsAbandonedAlone();
-    void ticksDuringTheVerdictOnlyCount();
-    void scansDoNotOverlap();
-    void diskChangesDuringTheCheck_data();
-    void diskChangesDuringTheCheck();
-};
+    void wholeScan_data()
+    {
+        QTest::addColumn<QStringList>("layout");
+        QTest::addColumn<bool>("writeProtected");
+        QTest::addColumn<CheckValue>("check");
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QString>("contents");
 
-void TstStagedScan::wholeScan_data()
-{
-    QTest::addColumn<QStringList>("layout");
-    QTest::addColumn<bool>("writeProtected");
-    QTest::addColumn<CheckValue>("check");
-    QTest::addColumn<QString>("verdict");
-    QTest::addColumn<QString>("contents");
-
-    const QStringList infected{u"ro:AUTORUN.INF"_qs};
-    const QString typed = u"typed by the user"_qs;
-    QTest::newRow("clean: pane emptied") << QStringList{} << false << CheckValue::Ticked << kClean << QString();
-    QTest::newRow("infected: text shown") << infected << false << CheckValue::Ticked << kFound << kAutorunShown;
-    QTest::newRow("infected, unticked: pane kept") << infected << false << CheckValue::Unticked << kFound << typed;
-    QTest::newRow("infected, greyed: pane kept") << infected << false << CheckValue::Greyed << kFound << typed;
-    QTest::newRow("protective directory: clean")
-        << QStringList{u"dir:autorun.inf"_qs} << false << CheckValue::Ticked << kClean << QString();
-    QTest::newRow("write-protected, reset fails: still found")
-        << infected << true << CheckValue::Ticked << kFound << kAutorunShown;
-}
-
-void TstStagedScan::wholeScan()
-{
-    QFETCH(QStringList, layout);
-    QFETCH(bool, writeProtected);
-    QFETCH(CheckValue, check);
-    QFETCH(QString, verdict);
-    QFETCH(QString, contents);
-
-    TempVolume disk(layout);
-    ScriptedFiles files;
-    files.writeProtected = writeProtected;
-    FakeControls controls(files);
-    controls.drive = disk.root();
-    controls.check = check;
-    controls.contents = u"typed by the user"_qs;
-
-    scan::TickCounter tickCount = 0;
-    scan::searchCommand(controls);
-    runTicks(tickCount, 9, controls, files);
-    QCOMPARE(tickCount, 9);
-    // Only ticks 1 and 5 showed anything.
-    QCOMPARE(controls.calls,
-             (QStringList{u"timer:true"_qs, u"caption:Loading orvane..."_qs, u"progress:10"_qs,
-                          u"caption:Searching .inf..."_qs, u"progress:70"_qs}));
-
-    QString shownWithVerdict;
-    controls.whileBoxOpen = [&] { shownWithVerdict = controls.caption + u' ' + QString::number(controls.progress); };
-    runTicks(tickCount, 1, controls, files);
-    QCOMPARE(shownWithVerdict, u"Loading... 100"_qs);
-    QCOMPARE(controls.boxes, QStringList{verdict});
-    QCOMPARE(controls.contents, contents);
-    // Back at rest; the scan deletes nothing.
-    QCOMPARE(tickCount, 0);
-    QVERIFY(!controls.timerEnabled);
-    QCOMPARE(controls.progress, 0);
-    QCOMPARE(controls.caption, u"Done"_qs);
-    QCOMPARE(disk.entries().size(), layout.size());
-}
-
-void TstStagedScan::failingActionIsAbandonedAlone_data()
-{
-    QTest::addColumn<Op>("failing");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<int>("progress");
-    QTest::addColumn<QStringList>("boxes");
-    QTest::addColumn<QString>("contents");
-    QTest::addColumn<bool>("timerEnabled");
-
-    const QStringList found{kFound};
-    QTest::newRow("status caption") << Op::Caption << u"before"_qs << 0 << found << kAutorunShown << false;
-    QTest::newRow("progress value") << Op::Progress << u"Done"_qs << -1 << found << kAutorunShown << false;
-    QTest::newRow("verdict box") << Op::Box << u"Done"_qs << 0 << QStringList{} << kAutorunShown << false;
-    QTest::newRow("timer switch") << Op::Timer << u"Done"_qs << 0 << found << kAutorunShown << true;
-    QTest::newRow("check box read: as ticked") << Op::Check << u"Done"_qs << 0 << found << kAutorunShown << false;
-    QTest::newRow("drive read: unchecked, pane emptied")
-        << Op::Drive << u"Done"_qs << 0 << QStringList{kUnchecked} << QString() << false;
-    QTest::newRow("load into r: pane emptied") << Op::Load << u"Done"_qs << 0 << found << QString() << false;
-    QTest::newRow("r's text: pane emptied") << Op::RText << u"Done"_qs << 0 << found << QString() << false;
-    QTest::newRow("contents pane") << Op::Contents << u"Done"_qs << 0 << found << u"before"_qs << false;
-}
-
-void TstStagedScan::failingActionIsAbandonedAlone()
-{
-    QFETCH(Op, failing);
-    QFETCH(QString, caption);
-    QFETCH(int, progress);
-    QFETCH(QStringList, boxes);
-    QFETCH(QString, contents);
-    QFETCH(bool, timerEnabled);
-
-    TempVolume disk({u"autorun.inf"_qs});
-    FakeControls controls;
-    controls.drive = disk.root();
-    controls.caption = controls.contents = u"before"_qs;
-    controls.progress = -1;
-    controls.timerEnabled = true; // as "Search Viruses" left it
-    controls.failing.insert(failing);
-
-    scan::TickCounter tickCount = 0;
-    runTicks(tickCount, 10, controls, platform::localFileFunctions());
-
-    QCOMPARE(controls.caption, caption);
-    QCOMPARE(controls.progress, progress);
-    QCOMPARE(controls.boxes, boxes);
-    QCOMPARE(controls.contents, contents);
-    QCOMPARE(controls.timerEnabled, timerEnabled);
-    QCOMPARE(tickCount, 0);
-}
-
-void TstStagedScan::ticksDuringTheVerdictOnlyCount()
-{
-    TempVolume disk;
-    FakeControls controls;
-    controls.drive = disk.root();
-    scan::TickCounter tickCount = 9;
-    scan::TickCounter highest = 0;
-    controls.whileBoxOpen = [&] {
-        const qsizetype callsBefore = controls.calls.size();
-        runTicks(tickCount, 40'000, controls, platform::localFileFunctions()); // past what 16 bits hold
-        highest = tickCount;
-        QCOMPARE(controls.calls.size(), callsBefore); // they changed nothing
-    };
-    scan::tickSequence(tickCount, controls, platform::localFileFunctions());
-
-    QCOMPARE(highest, 40'010);
-    QCOMPARE(controls.boxes.size(), 1);
-    QCOMPARE(tickCount, 0);
-    QVERIFY(!controls.timerEnabled);
-}
-
-void TstStagedScan::scansDoNotOverlap()
-{
-    TempVolume disk;
-    FakeControls controls;
-    controls.drive = disk.root();
-    scan::TickCounter tickCount = 0;
-    QList<QStringList> runs;
-    for (int run = 0; run < 2; ++run) {
-        controls.calls.clear();
-        scan::searchCommand(controls);
-        runTicks(tickCount, 3, controls, platform::localFileFunctions());
-        scan::searchCommand(controls); // pressed again while counting: the scan goes on
-        QCOMPARE(tickCount, 3);
-        runTicks(tickCount, 7, controls, platform::localFileFunctions());
-        runs.append(controls.calls);
+        const QStringList infected{u"ro:AUTORUN.INF"_qs};
+        const QString typed = u"typed by the user"_qs;
+        QTest::newRow("clean: pane emptied") << QStringList{} << false << CheckValue::Ticked << kCleanBox << QString();
+        QTest::newRow("infected: text shown") << infected << false << CheckValue::Ticked << kFoundBox << kAutorunShown;
+        QTest::newRow("infected, unticked: pane kept")
+            << infected << false << CheckValue::Unticked << kFoundBox << typed;
+        QTest::newRow("infected, greyed: pane kept") << infected << false << CheckValue::Greyed << kFoundBox << typed;
+        QTest::newRow("protective directory: clean")
+            << QStringList{u"dir:autorun.inf"_qs} << false << CheckValue::Ticked << kCleanBox << QString();
+        QTest::newRow("write-protected, reset fails: still found")
+            << infected << true << CheckValue::Ticked << kFoundBox << kAutorunShown;
     }
-    QCOMPARE(runs[1], runs[0]); // the second scan ran in full from tick 1
-    QCOMPARE(controls.boxes, (QStringList{kClean, kClean}));
-}
 
-void TstStagedScan::diskChangesDuringTheCheck_data()
-{
-    QTest::addColumn<QString>("after");
-    QTest::addColumn<QString>("replacement"); // what takes the file's place, if anything
-    QTest::addColumn<QString>("verdict");
+    void wholeScan()
+    {
+        QFETCH(QStringList, layout);
+        QFETCH(bool, writeProtected);
+        QFETCH(CheckValue, check);
+        QFETCH(QString, verdict);
+        QFETCH(QString, contents);
 
-    QTest::newRow("file removed after the reset") << u"reset"_qs << QString() << kClean;
-    QTest::newRow("file removed before the load") << u"lookup"_qs << QString() << kFound;
-    QTest::newRow("replaced by a link before the load") << u"lookup"_qs << u"link:autorun.inf"_qs << kFound;
-    QTest::newRow("replaced by a FIFO before the load") << u"lookup"_qs << u"fifo:autorun.inf"_qs << kFound;
-    QTest::newRow("volume gone after the reset") << u"reset"_qs << u"gone"_qs << kUnchecked;
-}
+        TempVolume disk(layout);
+        ScriptedFiles files;
+        files.writeProtected = writeProtected;
+        FakeControls controls(files);
+        controls.drive = disk.root();
+        controls.check = check;
+        controls.contents = u"typed by the user"_qs;
 
-void TstStagedScan::diskChangesDuringTheCheck()
-{
-    QFETCH(QString, after);
-    QFETCH(QString, replacement);
-    QFETCH(QString, verdict);
+        scan::TickCounter tickCount = 0;
+        scan::searchCommand(controls);
+        runTicks(tickCount, 9, controls, files);
+        QCOMPARE(tickCount, 9);
+        // Only ticks 1 and 5 showed anything.
+        QCOMPARE(controls.calls,
+                 (QStringList{u"timer:true"_qs, u"caption:Loading orvane..."_qs, u"progress:10"_qs,
+                              u"caption:Searching .inf..."_qs, u"progress:70"_qs}));
 
-    TempVolume disk({u"autorun.inf"_qs});
-    ScriptedFiles files;
-    files.changeAfter = after;
-    files.change = [&] {
-        if (replacement == u"gone") {
-            QVERIFY(QDir(disk.root()).removeRecursively());
-            return;
+        QString shownWithVerdict;
+        controls.whileBoxOpen = [&] {
+            shownWithVerdict = controls.caption + u' ' + QString::number(controls.progress);
+        };
+        runTicks(tickCount, 1, controls, files);
+        QCOMPARE(shownWithVerdict, u"Loading... 100"_qs);
+        QCOMPARE(controls.boxes, QStringList{verdict});
+        QCOMPARE(controls.contents, contents);
+        // Back at rest; the scan deletes nothing.
+        QCOMPARE(tickCount, 0);
+        QVERIFY(!controls.timerEnabled);
+        QCOMPARE(controls.progress, 0);
+        QCOMPARE(controls.caption, u"Done"_qs);
+        QCOMPARE(disk.entries().size(), layout.size());
+    }
+
+    void failingActionIsAbandonedAlone_data()
+    {
+        QTest::addColumn<Op>("failing");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("progress");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QString>("contents");
+        QTest::addColumn<bool>("timerEnabled");
+
+        const QStringList found{kFoundBox};
+        QTest::newRow("status caption") << Op::Caption << u"before"_qs << 0 << found << kAutorunShown << false;
+        QTest::newRow("progress value") << Op::Progress << u"Done"_qs << -1 << found << kAutorunShown << false;
+        QTest::newRow("verdict box") << Op::Box << u"Done"_qs << 0 << QStringList{} << kAutorunShown << false;
+        QTest::newRow("timer switch") << Op::Timer << u"Done"_qs << 0 << found << kAutorunShown << true;
+        QTest::newRow("check box read: as ticked") << Op::Check << u"Done"_qs << 0 << found << kAutorunShown << false;
+        QTest::newRow("drive read: unchecked, pane emptied")
+            << Op::Drive << u"Done"_qs << 0 << QStringList{kNotCheckedBox} << QString() << false;
+        QTest::newRow("load into r: pane emptied") << Op::Load << u"Done"_qs << 0 << found << QString() << false;
+        QTest::newRow("r's text: pane emptied") << Op::RText << u"Done"_qs << 0 << found << QString() << false;
+        QTest::newRow("contents pane") << Op::Contents << u"Done"_qs << 0 << found << u"before"_qs << false;
+    }
+
+    void failingActionIsAbandonedAlone()
+    {
+        QFETCH(Op, failing);
+        QFETCH(QString, caption);
+        QFETCH(int, progress);
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, contents);
+        QFETCH(bool, timerEnabled);
+
+        TempVolume disk({u"autorun.inf"_qs});
+        FakeControls controls;
+        controls.drive = disk.root();
+        controls.caption = controls.contents = u"before"_qs;
+        controls.progress = -1;
+        controls.timerEnabled = true; // as "Search Viruses" left it
+        controls.failing.insert(failing);
+
+        scan::TickCounter tickCount = 0;
+        runTicks(tickCount, 10, controls);
+
+        QCOMPARE(controls.caption, caption);
+        QCOMPARE(controls.progress, progress);
+        QCOMPARE(controls.boxes, boxes);
+        QCOMPARE(controls.contents, contents);
+        QCOMPARE(controls.timerEnabled, timerEnabled);
+        QCOMPARE(tickCount, 0);
+    }
+
+    void ticksDuringTheVerdictOnlyCount()
+    {
+        TempVolume disk;
+        FakeControls controls;
+        controls.drive = disk.root();
+        scan::TickCounter tickCount = 9;
+        scan::TickCounter highest = 0;
+        controls.whileBoxOpen = [&] {
+            const qsizetype callsBefore = controls.calls.size();
+            runTicks(tickCount, 40'000, controls); // past what 16 bits hold
+            highest = tickCount;
+            QCOMPARE(controls.calls.size(), callsBefore); // they changed nothing
+        };
+        runTicks(tickCount, 1, controls);
+
+        QCOMPARE(highest, 40'010);
+        QCOMPARE(controls.boxes.size(), 1);
+        QCOMPARE(tickCount, 0);
+        QVERIFY(!controls.timerEnabled);
+    }
+
+    void scansDoNotOverlap()
+    {
+        TempVolume disk;
+        FakeControls controls;
+        controls.drive = disk.root();
+        scan::TickCounter tickCount = 0;
+        QList<QStringList> runs;
+        for (int run = 0; run < 2; ++run) {
+            controls.calls.clear();
+            scan::searchCommand(controls);
+            runTicks(tickCount, 3, controls);
+            scan::searchCommand(controls); // pressed again while counting: the scan goes on
+            QCOMPARE(tickCount, 3);
+            runTicks(tickCount, 7, controls);
+            runs.append(controls.calls);
         }
-        QVERIFY(QFile::remove(disk.path(u"autorun.inf"_qs)));
-        if (!replacement.isEmpty())
-            disk.lay(replacement);
-    };
-    FakeControls controls(files);
-    controls.drive = disk.root();
-    scan::TickCounter tickCount = 9;
-    scan::tickSequence(tickCount, controls, files);
+        QCOMPARE(runs[1], runs[0]); // the second scan ran in full from tick 1
+        QCOMPARE(controls.boxes, (QStringList{kCleanBox, kCleanBox}));
+    }
 
-    QCOMPARE(controls.boxes, QStringList{verdict});
-    QCOMPARE(controls.contents, QString()); // nothing of another file, nothing stale
-    QCOMPARE(controls.caption, u"Done"_qs);
-    QVERIFY(disk.outsideUntouched());
-}
+    void diskChangesDuringTheCheck_data()
+    {
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("replacement"); // what takes the file's place, if anything
+        QTest::addColumn<QString>("verdict");
+
+        QTest::newRow("file removed after the reset") << u"reset"_qs << QString() << kCleanBox;
+        QTest::newRow("file removed before the load") << u"lookup"_qs << QString() << kFoundBox;
+        QTest::newRow("replaced by a link before the load") << u"lookup"_qs << u"link:autorun.inf"_qs << kFoundBox;
+        QTest::newRow("replaced by a FIFO before the load") << u"lookup"_qs << u"fifo:autorun.inf"_qs << kFoundBox;
+        QTest::newRow("volume gone after the reset") << u"reset"_qs << u"gone"_qs << kNotCheckedBox;
+    }
+
+    void diskChangesDuringTheCheck()
+    {
+        QFETCH(QString, after);
+        QFETCH(QString, replacement);
+        QFETCH(QString, verdict);
+
+        TempVolume disk({u"autorun.inf"_qs});
+        ScriptedFiles files;
+        files.changeAfter = after;
+        files.change = [&] {
+            if (replacement == u"gone") {
+                QVERIFY(QDir(disk.root()).removeRecursively());
+                return;
+            }
+            QVERIFY(QFile::remove(disk.path(u"autorun.inf"_qs)));
+            if (!replacement.isEmpty())
+                disk.lay(replacement);
+        };
+        FakeControls controls(files);
+        controls.drive = disk.root();
+        scan::TickCounter tickCount = 9;
+        runTicks(tickCount, 1, controls, files);
+
+        QCOMPARE(controls.boxes, QStringList{verdict});
+        QCOMPARE(controls.contents, QString()); // nothing of another file, nothing stale
+        QCOMPARE(controls.caption, u"Done"_qs);
+        QVERIFY(disk.outsideUntouched());
+    }
+};
 
 QTEST_GUILESS_MAIN(TstStagedScan)
 #include "tst_stagedscan.moc"
