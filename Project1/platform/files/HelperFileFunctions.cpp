@@ -34,10 +34,6 @@ public:
         m_left.push_back(pid);
         reapEnded();
     }
-    void reapEnded()
-    {
-        std::erase_if(m_left, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
-    }
     void collect()
     {
         const std::lock_guard lock(m_mutex);
@@ -45,6 +41,12 @@ public:
     }
 
 private:
+    // With m_mutex held.
+    void reapEnded()
+    {
+        std::erase_if(m_left, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
+    }
+
     std::mutex m_mutex;
     std::vector<pid_t> m_left;
 };
