@@ -12,9 +12,10 @@ ensure_packages "${BUILD_PACKAGES[@]}" dosfstools mtools fusefat fuse3 clang lib
     clang-format clang-tidy desktop-file-utils appstream
 # Hostile-volume, drive-list and volume-list tests mount ext2 and btrfs images from loop devices.
 ensure_packages e2fsprogs mount btrfs-progs
-# The kernel FAT tests boot user-mode Linux; the NTFS tests mount an image through ntfs-3g,
-# which needs fuse3 (fuse3 also serves fusefat: the package fuse would remove it).
-ensure_packages user-mode-linux kmod ntfs-3g
+# The kernel FAT tests boot user-mode Linux and make slow and failing disks there with
+# dmsetup; the NTFS tests mount an image through ntfs-3g, which needs fuse3 (fuse3 also
+# serves fusefat: the package fuse would remove it).
+ensure_packages user-mode-linux kmod dmsetup ntfs-3g
 
 for preset in debug asan tsan; do
     cmake --preset "$preset" >/dev/null

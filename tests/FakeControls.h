@@ -16,6 +16,8 @@ inline const QString kCleanBox = QStringLiteral("Information|This Disk was escap
 inline const QString kFoundBox = QStringLiteral("Information|An autorun file was founded, see its contents.|64");
 inline const QString kNotCheckedBox = QStringLiteral("Information|This Disk could not be checked.|48");
 inline const QString kNotDeletedBox = QStringLiteral("Delete|The autorun file could not be deleted.|48");
+inline const QString kNotAnsweredBox =
+    QStringLiteral("Delete|The disk did not answer; the autorun file may still be there.|48");
 
 // The control operations, as a test names one to fail.
 enum class Op { Caption, Timer, Check, Contents, Drive, Progress, Box, Load, RText };
@@ -89,12 +91,14 @@ private:
     platform::TextFileLoader m_r;
 };
 
-// The machine's file functions, except that the volume may refuse every write, and the
-// disk may change right after one chosen operation ("reset" or "lookup"); remembers what
-// the last reset answered.
+// The machine's file functions (or `files`), except that the volume may refuse every write,
+// and the disk may change right after one chosen operation ("reset" or "lookup");
+// remembers what the last reset answered.
 class ScriptedFiles final : public platform::FileFunctions
 {
 public:
+    explicit ScriptedFiles(platform::FileFunctions &files = platform::localFileFunctions()) : m_files(files) {}
+
     bool writeProtected = false;
     QString changeAfter;
     std::function<void()> change;
@@ -102,34 +106,35 @@ public:
 
     platform::Status setAttributes(const QString &path, platform::FileAttributes attributes) override
     {
-        reset = writeProtected ? platform::Status::WriteProtected : local().setAttributes(path, attributes);
+        reset = writeProtected ? platform::Status::WriteProtected : m_files.setAttributes(path, attributes);
         changed(u"reset"_qs);
         return reset;
     }
     platform::Status deleteFile(const QString &path) override
     {
         if (!writeProtected)
-            return local().deleteFile(path);
-        return local().lookup(path).value.isEmpty() ? platform::Status::NotFound : platform::Status::WriteProtected;
+            return m_files.deleteFile(path);
+        return m_files.lookup(path).value.isEmpty() ? platform::Status::NotFound : platform::Status::WriteProtected;
     }
     platform::Result<QString> lookup(const QString &path) override
     {
-        platform::Result<QString> found = local().lookup(path);
+        platform::Result<QString> found = m_files.lookup(path);
         changed(u"lookup"_qs);
         return found;
     }
     platform::Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
     {
-        return local().readPrefix(path, limit);
+        return m_files.readPrefix(path, limit);
     }
 
 private:
-    static platform::FileFunctions &local() { return platform::localFileFunctions(); }
     void changed(const QString &op)
     {
         if (op == changeAfter && change)
             std::exchange(change, nullptr)();
     }
+
+    platform::FileFunctions &m_files;
 };
 
 // `ticks` ticks of the scan's timer, counted on from `tickCount`.

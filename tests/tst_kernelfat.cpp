@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 // The file functions on the kernel's own FAT drivers, which this machine's kernel may lack:
 // the test boots user-mode Linux once with one FAT image per row as its disks, runs itself
-// inside ("--guest DIR") to mount each image and act on it, and reads the attributes back
-// from the images with mtools once the guest has halted.
+// inside ("--guest DIR") to mount each image and act on it through the program's disk
+// worker, and reads the attributes back from the images with mtools once the guest has
+// halted. A slow or failing disk is a device-mapper target put under the mounted volume.
 #include "FakeControls.h"
 #include "FatImage.h"
 #include "TempVolume.h"
 
+#include "platform/files/DiskWorker.h"
+#include "platform/files/VolumeFileFunctions.h"
+#include "platform/files/WorkerFileFunctions.h"
 #include "scan/AutorunFile.h"
 #include "scan/StagedScan.h"
 
@@ -21,10 +25,15 @@
 #include <unistd.h>
 
 using platform::Status;
+using namespace std::chrono_literals;
 
 namespace {
 
 enum class Action { Scan, Delete };
+
+// How long the guest's disk worker waits for a volume; the slow disks take far less or
+// twice as long per request.
+constexpr auto kGuestDeadline = 1000ms;
 
 // One disk of the guest: how its image is made and mounted, what is done on it, and what
 // must follow. Every file starts read-only, hidden, system and archive.
@@ -34,22 +43,44 @@ struct Disk {
     bool readOnly;
     const char *name;  // on the image
     const char *alias; // the 8.3 alias mtools gives it, to be renamed AUTORUN.INF; or none
+    const char *table; // the device-mapper target under the mounted volume ("%1": its disk), or none
     Action action;
-    Status reset;           // a scan gives the found verdict and shows the text; Delete says nothing
+    Status reset;
+    const QString *box;     // the one box shown, or none
+    bool shown;             // the file's text in the contents pane
     const char *attributes; // as mattrib reads them afterwards; "gone" when deleted
 };
 
+// Reads wait 2 s, writes not at all: the reset that outlives the deadline lands afterwards.
+constexpr const char *kPastDeadline = "delay %1 0 2000 %1 0 0";
+// Reads answer, every write fails.
+constexpr const char *kFailingWrites = "flakey %1 0 0 1 1 error_writes";
+constexpr Action kScan = Action::Scan, kDelete = Action::Delete;
+
+// clang-format off
 const Disk kDisks[] = {
-    {"vfat: R H S A cleared, found, shown", "vfat", false, "AUTORUN.INF", nullptr, Action::Scan, Status::Ok, ""},
-    {"vfat mounted read-only: reset fails, still found", "vfat", true, "AUTORUN.INF", nullptr, Action::Scan,
-     Status::WriteProtected, "RHSA"},
-    {"vfat: name in another case", "vfat", false, "AutoRun.Inf", nullptr, Action::Scan, Status::Ok, ""},
+    {"vfat: R H S A cleared, found, shown", "vfat", false, "AUTORUN.INF", nullptr, nullptr, kScan, Status::Ok,
+     &kFoundBox, true, ""},
+    {"vfat mounted read-only: reset fails, still found", "vfat", true, "AUTORUN.INF", nullptr, nullptr, kScan,
+     Status::WriteProtected, &kFoundBox, true, "RHSA"},
+    {"vfat: name in another case", "vfat", false, "AutoRun.Inf", nullptr, nullptr, kScan, Status::Ok,
+     &kFoundBox, true, ""},
     {"vfat: long name whose 8.3 alias is AUTORUN.INF", "vfat", false, "Readme for this stick.txt", "README~1TXT",
-     Action::Scan, Status::Ok, ""},
-    {"vfat: Delete removes a file with R H S A", "vfat", false, "AUTORUN.INF", nullptr, Action::Delete, Status::Ok,
-     "gone"},
-    {"msdos: R H S A cleared, found, shown", "msdos", false, "AUTORUN.INF", nullptr, Action::Scan, Status::Ok, ""},
+     nullptr, kScan, Status::Ok, &kFoundBox, true, ""},
+    {"vfat: Delete removes a file with R H S A", "vfat", false, "AUTORUN.INF", nullptr, nullptr, kDelete,
+     Status::Ok, nullptr, false, "gone"},
+    {"msdos: R H S A cleared, found, shown", "msdos", false, "AUTORUN.INF", nullptr, nullptr, kScan, Status::Ok,
+     &kFoundBox, true, ""},
+    {"slow disk, 20 ms a request: found, cleared, shown", "vfat", false, "AUTORUN.INF", nullptr, "delay %1 0 20",
+     kScan, Status::Ok, &kFoundBox, true, ""},
+    {"disk slower than the deadline: not checked; the late reset lands, once", "vfat", false, "AUTORUN.INF",
+     nullptr, kPastDeadline, kScan, Status::VolumeNotAnswering, &kNotCheckedBox, false, ""},
+    {"disk failing its writes: found, shown; the reset never reaches it", "vfat", false, "AUTORUN.INF", nullptr,
+     kFailingWrites, kScan, Status::Ok, &kFoundBox, true, "RHSA"},
+    {"Delete on a disk slower than the deadline: said, the file stays", "vfat", false, "AUTORUN.INF", nullptr,
+     kPastDeadline, kDelete, Status::VolumeNotAnswering, &kNotAnsweredBox, false, ""},
 };
+// clang-format on
 constexpr int kDiskCount = int(std::size(kDisks));
 
 QString mountPoint(const QString &dir, int disk)
@@ -62,20 +93,67 @@ QString imagePath(const QString &dir, int disk)
     return QDir(dir).filePath(u"disk%1.img"_qs.arg(disk));
 }
 
-// Inside the guest: mounts disk i as /dev/ubd<a + i>, acts on it, unmounts it, and writes
-// what the file functions and the controls saw to DIR/results.json.
+// Inside the guest: runs dmsetup with `arguments`; why it failed, or nothing.
+QString dmsetup(const QStringList &arguments)
+{
+    return FatImage::run(u"dmsetup"_qs, arguments) == 0 ? QString()
+                                                        : u"dmsetup "_qs + arguments.join(u' ') + u" failed"_qs;
+}
+
+// Inside the guest: mounts disk i, through a device-mapper device when it has a table, and
+// puts its table under the mounted volume with nothing of the disk left in the caches; why not.
+QString mountDisk(const QString &dir, int i)
+{
+    const Disk &disk = kDisks[i];
+    const QString ubd = u"/dev/ubd"_qs + QChar(u'a' + i), name = u"orvane%1"_qs.arg(i);
+    const QString sectors = QString::number(QFileInfo(imagePath(dir, i)).size() / 512);
+    QString error;
+    if (disk.table)
+        error = dmsetup({u"create"_qs, name, u"--table"_qs, u"0 %1 linear %2 0"_qs.arg(sectors, ubd)});
+    const QByteArray device = QFile::encodeName(disk.table ? u"/dev/mapper/"_qs + name : ubd);
+    if (error.isEmpty()
+        && ::mount(device.constData(), QFile::encodeName(mountPoint(dir, i)).constData(), disk.fsType,
+                   disk.readOnly ? MS_RDONLY : 0, nullptr)
+            != 0)
+        error = QString::fromLocal8Bit(std::strerror(errno));
+    if (!error.isEmpty() || !disk.table)
+        return error;
+    const QString table = u"0 %1 "_qs.arg(sectors) + QString::fromLatin1(disk.table).arg(ubd);
+    for (const QStringList &step :
+         {QStringList{u"suspend"_qs, name}, QStringList{u"load"_qs, name, u"--table"_qs, table},
+          QStringList{u"resume"_qs, name}}) {
+        if (error = dmsetup(step); !error.isEmpty())
+            return error;
+    }
+    if (FatImage::run(u"blockdev"_qs, {u"--flushbufs"_qs, u"/dev/mapper/"_qs + name}) != 0)
+        return u"the device's buffers could not be flushed"_qs;
+    QFile dropCaches(u"/proc/sys/vm/drop_caches"_qs);
+    if (!dropCaches.open(QIODevice::WriteOnly) || dropCaches.write("3\n") != 2 || !dropCaches.flush())
+        return u"the guest's caches could not be dropped"_qs;
+    return {};
+}
+
+// Inside the guest: mounts disk i as /dev/ubd<a + i>, acts on it through one disk worker for
+// all of them, unmounts it once no call on it is left running, and writes what the file
+// functions and the controls saw to DIR/results.json.
 int guestMain(const QString &dir)
 {
+    qputenv("DM_DISABLE_UDEV", "1"); // the guest has no udev: dmsetup makes the device nodes itself
+    // The guest's own /proc over the host's, which its root shows: dmsetup reads its devices
+    // there, and the caches dropped are the guest's.
+    if (::mount("proc", "/proc", "proc", 0, nullptr) != 0)
+        return 1;
+    platform::DiskWorker worker(kGuestDeadline);
+    platform::WorkerFileFunctions workerFiles(platform::volumeFileFunctions(), worker);
     QJsonObject results;
     for (int i = 0; i < kDiskCount; ++i) {
         const Disk &disk = kDisks[i];
-        const QByteArray device = "/dev/ubd" + QByteArray(1, char('a' + i));
         const QByteArray root = QFile::encodeName(mountPoint(dir, i));
         QJsonObject r;
-        if (::mount(device.constData(), root.constData(), disk.fsType, disk.readOnly ? MS_RDONLY : 0, nullptr) != 0) {
-            r[u"mount"_qs] = QString::fromLocal8Bit(std::strerror(errno));
+        if (const QString error = mountDisk(dir, i); !error.isEmpty()) {
+            r[u"mount"_qs] = error;
         } else {
-            ScriptedFiles files;
+            ScriptedFiles files(workerFiles);
             FakeControls controls(files);
             controls.drive = mountPoint(dir, i);
             scan::TickCounter ticks = 9;
@@ -86,7 +164,9 @@ int guestMain(const QString &dir)
             r[u"reset"_qs] = int(files.reset);
             r[u"boxes"_qs] = QJsonArray::fromStringList(controls.boxes);
             r[u"contents"_qs] = controls.contents;
-            if (::umount(root.constData()) != 0)
+            if (!QTest::qWaitFor([&] { return !worker.isStuck(mountPoint(dir, i)); }, 30'000))
+                r[u"umount"_qs] = u"the stuck call did not return"_qs;
+            else if (::umount(root.constData()) != 0)
                 r[u"umount"_qs] = QString::fromLocal8Bit(std::strerror(errno));
         }
         results[QString::number(i)] = r;
@@ -150,7 +230,7 @@ private Q_SLOTS:
             QSKIP("user-mode Linux (linux.uml, Debian's user-mode-linux) is not installed");
         if (QDir(u"/usr/lib/uml/modules"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
             QSKIP("user-mode Linux has no modules under /usr/lib/uml/modules");
-        if (const QString reason = FatImage::missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs});
+        if (const QString reason = FatImage::missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"dmsetup"_qs});
             !reason.isEmpty())
             QSKIP(qPrintable(reason));
         QVERIFY(m_dir.isValid());
@@ -176,15 +256,17 @@ private Q_SLOTS:
             arguments.append(u"ubd%1=%2"_qs.arg(i).arg(image));
         }
 
-        // The guest's init: the FAT modules (character sets first), then this test inside.
+        // The guest's init: the FAT modules (character sets first) and device mapper's, then this
+        // test inside.
         const QString init = m_dir.filePath(u"init.sh"_qs);
         QFile script(init);
         QVERIFY(script.open(QIODevice::WriteOnly));
         script.write(u"#!/bin/sh\n"
                      "PATH=/usr/sbin:/usr/bin:/sbin:/bin; export PATH\n"
                      "echo booted > '%1/booted'\n"
-                     "m=/usr/lib/uml/modules/$(uname -r)/kernel/fs\n"
-                     "for module in nls/nls_cp437 nls/nls_iso8859-1 fat/fat fat/vfat fat/msdos; do\n"
+                     "m=/usr/lib/uml/modules/$(uname -r)/kernel\n"
+                     "for module in fs/nls/nls_cp437 fs/nls/nls_iso8859-1 fs/fat/fat fs/fat/vfat fs/fat/msdos \\\n"
+                     "    drivers/md/dm-mod drivers/md/dm-delay drivers/md/dm-flakey; do\n"
                      "    insmod $m/$module.ko\n"
                      "done\n"
                      "'%2' --guest '%1' > '%1/guest.log' 2>&1\n"
@@ -216,6 +298,7 @@ private Q_SLOTS:
                              + u"\nthe console:\n"_qs + QString::fromLocal8Bit(console)));
         }
         m_results = QJsonDocument::fromJson(results.readAll()).object();
+
         QVERIFY2(halted, "user-mode Linux did not halt");
     }
 
@@ -233,9 +316,9 @@ private Q_SLOTS:
         const QJsonObject seen = m_results.value(QString::number(disk)).toObject();
         QCOMPARE(seen.value(u"mount"_qs).toString(), QString());
         QCOMPARE(Status(seen.value(u"reset"_qs).toInt()), expected.reset);
-        const bool found = expected.action == Action::Scan;
-        QCOMPARE(seen.value(u"boxes"_qs).toVariant().toStringList(), found ? QStringList{kFoundBox} : QStringList{});
-        QCOMPARE(seen.value(u"contents"_qs).toString(), found ? kAutorunShown : QString());
+        QCOMPARE(seen.value(u"boxes"_qs).toVariant().toStringList(),
+                 expected.box ? QStringList{*expected.box} : QStringList{});
+        QCOMPARE(seen.value(u"contents"_qs).toString(), expected.shown ? kAutorunShown : QString());
         QCOMPARE(seen.value(u"umount"_qs).toString(), QString());
         QCOMPARE(attributesOnImage(imagePath(m_dir.path(), disk), QString::fromLatin1(expected.name)),
                  QString::fromLatin1(expected.attributes));
