@@ -77,6 +77,8 @@ const Disk kDisks[] = {
      nullptr, kPastDeadline, kScan, Status::VolumeNotAnswering, &kNotCheckedBox, false, ""},
     {"disk failing its writes: found, shown; the reset never reaches it", "vfat", false, "AUTORUN.INF", nullptr,
      kFailingWrites, kScan, Status::Ok, &kFoundBox, true, "RHSA"},
+    {"Delete on a disk failing its writes: said, the file stays", "vfat", false, "AUTORUN.INF", nullptr,
+     kFailingWrites, kDelete, Status::Ok, &kNotDeletedBox, false, "RHSA"},
     {"Delete on a disk slower than the deadline: said, the file stays", "vfat", false, "AUTORUN.INF", nullptr,
      kPastDeadline, kDelete, Status::VolumeNotAnswering, &kNotAnsweredBox, false, ""},
 };

@@ -63,6 +63,17 @@ Result<QByteArray> readAtMost(int fd, off_t size, qsizetype limit)
     return {bytes};
 }
 
+// A deletion counts once it is on the disk: a stick that fails its writes drops it from the
+// cache only, and the file is there again at the next mount. A directory that cannot be
+// opened for reading, or a file system with nothing to flush, leaves the deletion as made.
+Status flushDirectory(int dirFd)
+{
+    const Fd listFd(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!listFd.valid() || ::fsync(listFd.get()) == 0 || errno == EINVAL || errno == ENOSYS || errno == EROFS)
+        return Status::Ok;
+    return statusFromErrno(errno);
+}
+
 class LocalFileFunctions final : public FileFunctions
 {
 public:
@@ -85,7 +96,7 @@ public:
         // No AT_REMOVEDIR: should the entry have become a directory meanwhile, it stays.
         if (::unlinkat(located.dir.get(), located.entry.name.constData(), 0) != 0)
             return statusFromErrno(errno);
-        return Status::Ok;
+        return flushDirectory(located.dir.get());
     }
 
     Result<QString> lookup(const QString &path) override
