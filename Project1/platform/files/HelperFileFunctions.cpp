@@ -72,18 +72,19 @@ public:
         Fd mine(ends[0]);
         const Fd theirs(ends[1]);
         posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDIN_FILENO);
+        if (posix_spawn_file_actions_init(&actions) != 0)
+            return nullptr;
         // Not the program's output: a helper stuck on a disk would hold a pipe open for
         // whoever reads it, a terminal's pipeline or a test runner.
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        bool ready = posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDIN_FILENO) == 0
+            && posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0) == 0
+            && posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0) == 0;
         const QByteArray parent = QByteArray::number(::getpid());
         char *argv[] = {const_cast<char *>(program.constData()), const_cast<char *>(parent.constData()), nullptr};
         pid_t pid = 0;
-        const int failed = ::posix_spawn(&pid, program.constData(), &actions, nullptr, argv, environ);
+        ready = ready && ::posix_spawn(&pid, program.constData(), &actions, nullptr, argv, environ) == 0;
         posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0)
+        if (!ready)
             return nullptr;
         return std::unique_ptr<HelperProcess>(new HelperProcess(std::move(mine), pid));
     }
