@@ -64,8 +64,7 @@ private Q_SLOTS:
         QFETCH(QStringList, left);
 
         TempVolume volume(layout);
-        FakeControls controls;
-        controls.drive = volume.root();
+        FakeControls controls(volume.root());
         scan::AutorunFile file(controls, platform::localFileFunctions());
 
         QCOMPARE(file.presenceTest().value, found);
@@ -85,9 +84,8 @@ private Q_SLOTS:
         // selected when it checks.
         TempVolume clean, infected({u"autorun.inf"_qs});
         QCOMPARE(scan::AutorunPath(infected.root()), infected.path(u"autorun.inf"_qs));
-        FakeControls controls;
+        FakeControls controls(clean.root());
         scan::AutorunFile file(controls, platform::localFileFunctions());
-        controls.drive = clean.root();
         QCOMPARE(file.presenceTest().value, QString());
         controls.drive = infected.root();
         QCOMPARE(file.presenceTest().value, u"autorun.inf"_qs);
@@ -184,8 +182,7 @@ private Q_SLOTS:
         TempVolume disk(layout);
         ScriptedFiles files;
         files.writeProtected = volume == u"write-protected";
-        FakeControls controls;
-        controls.drive = disk.root();
+        FakeControls controls(disk.root());
         if (volume == u"not selected")
             controls.failing.insert(Op::Drive);
 

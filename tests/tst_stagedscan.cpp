@@ -48,8 +48,7 @@ private Q_SLOTS:
         TempVolume disk(layout);
         ScriptedFiles files;
         files.writeProtected = writeProtected;
-        FakeControls controls(files);
-        controls.drive = disk.root();
+        FakeControls controls(disk.root(), files);
         controls.check = check;
         controls.contents = u"typed by the user"_qs;
 
@@ -110,8 +109,7 @@ private Q_SLOTS:
         QFETCH(bool, timerEnabled);
 
         TempVolume disk({u"autorun.inf"_qs});
-        FakeControls controls;
-        controls.drive = disk.root();
+        FakeControls controls(disk.root());
         controls.caption = controls.contents = u"before"_qs;
         controls.progress = -1;
         controls.timerEnabled = true; // as "Search Viruses" left it
@@ -131,8 +129,7 @@ private Q_SLOTS:
     void ticksDuringTheVerdictOnlyCount()
     {
         TempVolume disk;
-        FakeControls controls;
-        controls.drive = disk.root();
+        FakeControls controls(disk.root());
         scan::TickCounter tickCount = 9;
         scan::TickCounter highest = 0;
         controls.whileBoxOpen = [&] {
@@ -152,8 +149,7 @@ private Q_SLOTS:
     void scansDoNotOverlap()
     {
         TempVolume disk;
-        FakeControls controls;
-        controls.drive = disk.root();
+        FakeControls controls(disk.root());
         scan::TickCounter tickCount = 0;
         QList<QStringList> runs;
         for (int run = 0; run < 2; ++run) {
@@ -200,8 +196,7 @@ private Q_SLOTS:
             if (!replacement.isEmpty())
                 disk.lay(replacement);
         };
-        FakeControls controls(files);
-        controls.drive = disk.root();
+        FakeControls controls(disk.root(), files);
         scan::TickCounter tickCount = 9;
         runTicks(tickCount, 1, controls, files);
 
