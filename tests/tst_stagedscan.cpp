@@ -24,17 +24,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("verdict");
         QTest::addColumn<QString>("contents");
 
-        const QStringList infected{u"ro:AUTORUN.INF"_qs};
+        const auto row = [](const char *name, const char *layout, bool writeProtected, CheckValue check,
+                            const QString &verdict, const QString &contents) {
+            QTest::newRow(name) << entriesOf(layout) << writeProtected << check << verdict << contents;
+        };
         const QString typed = u"typed by the user"_qs;
-        QTest::newRow("clean: pane emptied") << QStringList{} << false << CheckValue::Ticked << kCleanBox << QString();
-        QTest::newRow("infected: text shown") << infected << false << CheckValue::Ticked << kFoundBox << kAutorunShown;
-        QTest::newRow("infected, unticked: pane kept")
-            << infected << false << CheckValue::Unticked << kFoundBox << typed;
-        QTest::newRow("infected, greyed: pane kept") << infected << false << CheckValue::Greyed << kFoundBox << typed;
-        QTest::newRow("protective directory: clean")
-            << QStringList{u"dir:autorun.inf"_qs} << false << CheckValue::Ticked << kCleanBox << QString();
-        QTest::newRow("write-protected, reset fails: still found")
-            << infected << true << CheckValue::Ticked << kFoundBox << kAutorunShown;
+        row("clean: pane emptied", "", false, CheckValue::Ticked, kCleanBox, QString());
+        row("infected: text shown", "ro:AUTORUN.INF", false, CheckValue::Ticked, kFoundBox, kAutorunShown);
+        row("infected, unticked: pane kept", "ro:AUTORUN.INF", false, CheckValue::Unticked, kFoundBox, typed);
+        row("infected, greyed: pane kept", "ro:AUTORUN.INF", false, CheckValue::Greyed, kFoundBox, typed);
+        row("protective directory: clean", "dir:autorun.inf", false, CheckValue::Ticked, kCleanBox, QString());
+        row("write-protected, reset fails: still found", "ro:AUTORUN.INF", true, CheckValue::Ticked, kFoundBox,
+            kAutorunShown);
     }
 
     void wholeScan()
