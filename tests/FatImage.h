@@ -58,18 +58,23 @@ public:
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 
-    // An image holding `name` with `content`, given the FAT attributes in `attributes`
-    // ("+h +s +r").
-    bool create(const QString &name, const QByteArray &content, const QStringList &attributes)
+    // The image file `image`, of `kib` KiB, holding `name` with `content`, given the FAT
+    // attributes in `attributes` ("+h +s +r").
+    static bool makeImage(const QString &image, const QString &name, const QByteArray &content,
+                          const QStringList &attributes, const QString &kib = u"4096"_qs)
     {
-        const QString source = m_dir.filePath(u"source"_qs);
+        const QString source = image + u".source"_qs;
         QFile f(source);
         if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
             return false;
         f.close();
-        return run(u"mkfs.vfat"_qs, {u"-C"_qs, image(), u"4096"_qs}) == 0
-            && run(u"mcopy"_qs, {u"-i"_qs, image(), source, u"::"_qs + name}) == 0
-            && run(u"mattrib"_qs, QStringList{u"-i"_qs, image()} + attributes + QStringList{u"::"_qs + name}) == 0;
+        return run(u"mkfs.vfat"_qs, {u"-C"_qs, image, kib}) == 0
+            && run(u"mcopy"_qs, {u"-i"_qs, image, source, u"::"_qs + name}) == 0
+            && run(u"mattrib"_qs, QStringList{u"-i"_qs, image} + attributes + QStringList{u"::"_qs + name}) == 0;
+    }
+    bool create(const QString &name, const QByteArray &content, const QStringList &attributes)
+    {
+        return makeImage(image(), name, content, attributes);
     }
 
     // Mounts with fusefat's options: "ro" or "rw+".

@@ -7,7 +7,6 @@
 #include "Form1.h"
 
 #include <QAbstractItemView>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
