@@ -113,18 +113,29 @@ public:
         // A request already on its way may still be answered: stopped means every thread is.
         const pid_t pid = daemonPid();
         return pid > 0 && ::kill(pid, SIGSTOP) == 0 && QTest::qWaitFor([pid] {
-                   const QStringList threads =
-                       QDir(u"/proc/%1/task"_qs.arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-                   return std::all_of(threads.begin(), threads.end(), [pid](const QString &thread) {
-                       QFile stat(u"/proc/%1/task/%2/stat"_qs.arg(pid).arg(thread));
-                       return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") T ");
-                   });
+                   const QByteArray states = threadStates(QString::number(pid));
+                   return states.count('T') == states.size();
                });
     }
     bool resume()
     {
         const pid_t pid = daemonPid();
         return pid > 0 && ::kill(pid, SIGCONT) == 0;
+    }
+
+    // The scheduler's state letter of each thread of process `pid` ("self": this one), such
+    // as D for a wait no signal interrupts and T for stopped; "?" for one that is gone.
+    static QByteArray threadStates(const QString &pid)
+    {
+        QByteArray states;
+        const QString tasks = u"/proc/"_qs + pid + u"/task/"_qs;
+        for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(tasks + task + u"/stat"_qs);
+            // "pid (name) state ...": the name may hold anything, the state follows its last ')'.
+            const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+            states += line.isEmpty() ? QByteArray("?") : line.mid(line.lastIndexOf(')') + 2, 1);
+        }
+        return states;
     }
 
     QString image() const { return m_dir.filePath(u"volume.img"_qs); }
