@@ -166,9 +166,7 @@ int guestMain(const QString &dir)
         results[QString::number(i)] = r;
     }
     QFile out(QDir(dir).filePath(u"results.json"_qs));
-    if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(results).toJson()) < 0 || !out.flush())
-        return 1;
-    return 0;
+    return out.open(QIODevice::WriteOnly) && out.write(QJsonDocument(results).toJson()) >= 0 && out.flush() ? 0 : 1;
 }
 
 // mtools names a long file's 8.3 alias itself; this renames the alias `alias` to
