@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <dirent.h>
@@ -129,20 +128,13 @@ private:
 
     bool createExt2(const QStringList &layout)
     {
-        const QString source = m_dir.filePath(u"source"_qs);
-        QDir().mkpath(source);
         QStringList lying;
         for (const QString &entry : layout) {
-            const QString kind = entry.section(u':', 0, 0), name = entry.section(u':', -1);
-            if (kind == u"dir" || kind == u"lying") {
-                QDir(source).mkdir(name);
-                if (kind == u"lying")
-                    lying.append(name);
-            } else if (QFile f(source + u'/' + name); !f.open(QIODevice::WriteOnly) || f.write(kAutorunText) < 0) {
-                return false;
-            }
+            if (entry.startsWith(u"lying:"))
+                lying.append(entry.section(u':', -1));
+            m_source.lay(entry.startsWith(u"lying:") ? u"dir:"_qs + lying.last() : entry);
         }
-        if (FatImage::run(u"mkfs.ext2"_qs, {u"-q"_qs, u"-F"_qs, u"-d"_qs, source, image(), u"4M"_qs}) != 0)
+        if (FatImage::run(u"mkfs.ext2"_qs, {u"-q"_qs, u"-F"_qs, u"-d"_qs, m_source.root(), image(), u"4M"_qs}) != 0)
             return false;
         // The inode becomes a regular file; the entry in its directory still says directory.
         for (const QString &name : lying) {
@@ -169,6 +161,7 @@ private:
     }
 
     QTemporaryDir m_dir;
+    TempVolume m_source; // what an Ext2 image is made from
     Kind m_kind;
     QByteArray m_mountPoint;
     QString m_loop;

@@ -22,12 +22,15 @@ inline const QString kNotAnsweredBox =
 // The control operations, as a test names one to fail.
 enum class Op { Caption, Timer, Check, Contents, Drive, Progress, Box, Load, RText };
 
-// The window's controls without a window: records every call as "op:value", keeps what a
-// user would see, and fails the operations in `failing`.
+// The window's controls without a window, with `drive` selected: records every call as
+// "op:value", keeps what a user would see, and fails the operations in `failing`.
 class FakeControls final : public platform::Controls
 {
 public:
-    explicit FakeControls(platform::FileFunctions &files = platform::localFileFunctions()) : m_r(files) {}
+    explicit FakeControls(QString drive = {}, platform::FileFunctions &files = platform::localFileFunctions())
+        : drive(std::move(drive)), m_r(files)
+    {
+    }
 
     QStringList calls;
     QSet<Op> failing;

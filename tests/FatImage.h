@@ -58,18 +58,23 @@ public:
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 
-    // An image holding `name` with `content`, given the FAT attributes in `attributes`
-    // ("+h +s +r").
-    bool create(const QString &name, const QByteArray &content, const QStringList &attributes)
+    // The image file `image`, of `kib` KiB, holding `name` with `content`, given the FAT
+    // attributes in `attributes` ("+h +s +r").
+    static bool makeImage(const QString &image, const QString &name, const QByteArray &content,
+                          const QStringList &attributes, const QString &kib = u"4096"_qs)
     {
-        const QString source = m_dir.filePath(u"source"_qs);
+        const QString source = image + u".source"_qs;
         QFile f(source);
         if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
             return false;
         f.close();
-        return run(u"mkfs.vfat"_qs, {u"-C"_qs, image(), u"4096"_qs}) == 0
-            && run(u"mcopy"_qs, {u"-i"_qs, image(), source, u"::"_qs + name}) == 0
-            && run(u"mattrib"_qs, QStringList{u"-i"_qs, image()} + attributes + QStringList{u"::"_qs + name}) == 0;
+        return run(u"mkfs.vfat"_qs, {u"-C"_qs, image, kib}) == 0
+            && run(u"mcopy"_qs, {u"-i"_qs, image, source, u"::"_qs + name}) == 0
+            && run(u"mattrib"_qs, QStringList{u"-i"_qs, image} + attributes + QStringList{u"::"_qs + name}) == 0;
+    }
+    bool create(const QString &name, const QByteArray &content, const QStringList &attributes)
+    {
+        return makeImage(image(), name, content, attributes);
     }
 
     // Mounts with fusefat's options: "ro" or "rw+".
@@ -108,18 +113,29 @@ public:
         // A request already on its way may still be answered: stopped means every thread is.
         const pid_t pid = daemonPid();
         return pid > 0 && ::kill(pid, SIGSTOP) == 0 && QTest::qWaitFor([pid] {
-                   const QStringList threads =
-                       QDir(u"/proc/%1/task"_qs.arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-                   return std::all_of(threads.begin(), threads.end(), [pid](const QString &thread) {
-                       QFile stat(u"/proc/%1/task/%2/stat"_qs.arg(pid).arg(thread));
-                       return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") T ");
-                   });
+                   const QByteArray states = threadStates(QString::number(pid));
+                   return states.count('T') == states.size();
                });
     }
     bool resume()
     {
         const pid_t pid = daemonPid();
         return pid > 0 && ::kill(pid, SIGCONT) == 0;
+    }
+
+    // The scheduler's state letter of each thread of process `pid` ("self": this one), such
+    // as D for a wait no signal interrupts and T for stopped; "?" for one that is gone.
+    static QByteArray threadStates(const QString &pid)
+    {
+        QByteArray states;
+        const QString tasks = u"/proc/"_qs + pid + u"/task/"_qs;
+        for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(tasks + task + u"/stat"_qs);
+            // "pid (name) state ...": the name may hold anything, the state follows its last ')'.
+            const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+            states += line.isEmpty() ? QByteArray("?") : line.mid(line.lastIndexOf(')') + 2, 1);
+        }
+        return states;
     }
 
     QString image() const { return m_dir.filePath(u"volume.img"_qs); }

@@ -12,6 +12,12 @@
 inline const QByteArray kAutorunText = "[autorun]\r\nopen=evil.exe\r\n";
 inline const QString kAutorunShown = QStringLiteral("[autorun]\nopen=evil.exe\n");
 
+// A layout or a listing written "a b c", as its entries.
+inline QStringList entriesOf(const char *spaced)
+{
+    return QString::fromUtf8(spaced).split(u' ', Qt::SkipEmptyParts);
+}
+
 // A temporary directory standing for a volume's root, laid out from short descriptions:
 // "NAME" a file holding kAutorunText, "ro:NAME" the same read-only, "dir:NAME" a
 // directory, "fifo:NAME" a FIFO, "link:NAME" a link to outside() holding "outside".

@@ -26,32 +26,28 @@ private Q_SLOTS:
         QTest::addColumn<Status>("removal");
         QTest::addColumn<QStringList>("left"); // the root's entries after Delete
 
+        const auto row = [](const char *name, const char *layout, const char *found, Status reset, Status load,
+                            Status removal, const char *left) {
+            QTest::newRow(name) << entriesOf(layout) << QString::fromLatin1(found) << reset << load << removal
+                                << entriesOf(left);
+        };
         const Status ok = Status::Ok, none = Status::NotFound, special = Status::NotRegularFile;
-        QTest::newRow("no file") << QStringList{} << QString() << none << none << none << QStringList{};
-        QTest::newRow("lower case") << QStringList{u"autorun.inf"_qs} << u"autorun.inf"_qs << ok << ok << ok
-                                    << QStringList{};
-        QTest::newRow("upper case") << QStringList{u"AUTORUN.INF"_qs} << u"AUTORUN.INF"_qs << ok << ok << ok
-                                    << QStringList{};
-        QTest::newRow("mixed case, read-only")
-            << QStringList{u"ro:Autorun.Inf"_qs} << u"Autorun.Inf"_qs << ok << ok << ok << QStringList{};
-        QTest::newRow("several cases: the exact name wins")
-            << QStringList{u"AUTORUN.INF"_qs, u"autorun.inf"_qs, u"Autorun.Inf"_qs} << u"autorun.inf"_qs << ok << ok
-            << ok << QStringList{u"AUTORUN.INF"_qs, u"Autorun.Inf"_qs};
-        QTest::newRow("several cases: the first in byte order wins")
-            << QStringList{u"autoRUN.inf"_qs, u"Autorun.Inf"_qs, u"AUTORUN.INF"_qs} << u"AUTORUN.INF"_qs << ok << ok
-            << ok << QStringList{u"Autorun.Inf"_qs, u"autoRUN.inf"_qs};
-        QTest::newRow("directory: no file, kept") << QStringList{u"dir:autorun.inf"_qs} << QString() << none << none
-                                                  << none << QStringList{u"autorun.inf"_qs};
-        QTest::newRow("file beside a protective directory")
-            << QStringList{u"dir:autorun.inf"_qs, u"AUTORUN.INF"_qs} << u"AUTORUN.INF"_qs << ok << ok << ok
-            << QStringList{u"autorun.inf"_qs};
-        QTest::newRow("link: counts, never followed, only it deleted")
-            << QStringList{u"link:autorun.inf"_qs} << u"autorun.inf"_qs << special << special << ok << QStringList{};
-        QTest::newRow("FIFO: counts, never opened")
-            << QStringList{u"fifo:autorun.inf"_qs} << u"autorun.inf"_qs << special << special << ok << QStringList{};
-        QTest::newRow("other places and names untouched")
-            << QStringList{u"sub/autorun.inf"_qs, u"autorun.inf.txt"_qs, u"xautorun.inf"_qs} << QString() << none
-            << none << none << QStringList{u"autorun.inf.txt"_qs, u"sub"_qs, u"xautorun.inf"_qs};
+        row("no file", "", "", none, none, none, "");
+        row("lower case", "autorun.inf", "autorun.inf", ok, ok, ok, "");
+        row("upper case", "AUTORUN.INF", "AUTORUN.INF", ok, ok, ok, "");
+        row("mixed case, read-only", "ro:Autorun.Inf", "Autorun.Inf", ok, ok, ok, "");
+        row("several cases: the exact name wins", "AUTORUN.INF autorun.inf Autorun.Inf", "autorun.inf", ok, ok, ok,
+            "AUTORUN.INF Autorun.Inf");
+        row("several cases: the first in byte order wins", "autoRUN.inf Autorun.Inf AUTORUN.INF", "AUTORUN.INF", ok, ok,
+            ok, "Autorun.Inf autoRUN.inf");
+        row("directory: no file, kept", "dir:autorun.inf", "", none, none, none, "autorun.inf");
+        row("file beside a protective directory", "dir:autorun.inf AUTORUN.INF", "AUTORUN.INF", ok, ok, ok,
+            "autorun.inf");
+        row("link: counts, never followed, only it deleted", "link:autorun.inf", "autorun.inf", special, special, ok,
+            "");
+        row("FIFO: counts, never opened", "fifo:autorun.inf", "autorun.inf", special, special, ok, "");
+        row("other places and names untouched", "sub/autorun.inf autorun.inf.txt xautorun.inf", "", none, none, none,
+            "autorun.inf.txt sub xautorun.inf");
     }
 
     void operations()
@@ -64,8 +60,7 @@ private Q_SLOTS:
         QFETCH(QStringList, left);
 
         TempVolume volume(layout);
-        FakeControls controls;
-        controls.drive = volume.root();
+        FakeControls controls(volume.root());
         scan::AutorunFile file(controls, platform::localFileFunctions());
 
         QCOMPARE(file.presenceTest().value, found);
@@ -85,9 +80,8 @@ private Q_SLOTS:
         // selected when it checks.
         TempVolume clean, infected({u"autorun.inf"_qs});
         QCOMPARE(scan::AutorunPath(infected.root()), infected.path(u"autorun.inf"_qs));
-        FakeControls controls;
+        FakeControls controls(clean.root());
         scan::AutorunFile file(controls, platform::localFileFunctions());
-        controls.drive = clean.root();
         QCOMPARE(file.presenceTest().value, QString());
         controls.drive = infected.root();
         QCOMPARE(file.presenceTest().value, u"autorun.inf"_qs);
@@ -105,11 +99,9 @@ private Q_SLOTS:
     void loadIsBounded()
     {
         TempVolume volume;
-        const QByteArray path = QFile::encodeName(volume.path(u"autorun.inf"_qs));
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0644);
-        QCOMPARE(::write(fd, "[autorun]", 9), ssize_t(9));
-        QCOMPARE(::ftruncate(fd, off_t(2) << 30), 0); // 2 GiB, sparse
-        ::close(fd);
+        QFile big(volume.path(u"autorun.inf"_qs));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.write("[autorun]") == 9 && big.resize(qint64(2) << 30)); // sparse
+        big.close();
 
         platform::TextFileLoader r(platform::localFileFunctions());
         QCOMPARE(r.loadFile(volume.path(u"autorun.inf"_qs)), Status::Ok);
@@ -162,16 +154,16 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("left");
         QTest::addColumn<QStringList>("boxes");
 
-        const QStringList infected{u"autorun.inf"_qs}, failed{kNotDeletedBox};
-        QTest::newRow("read-only file deleted silently")
-            << QStringList{u"ro:AUTORUN.INF"_qs} << u"writable"_qs << QStringList{} << QStringList{};
-        QTest::newRow("no file, nothing said") << QStringList{} << u"writable"_qs << QStringList{} << QStringList{};
-        QTest::newRow("directory kept, nothing said")
-            << QStringList{u"dir:autorun.inf"_qs} << u"writable"_qs << QStringList{u"autorun.inf"_qs} << QStringList{};
-        QTest::newRow("write-protected: failure said") << infected << u"write-protected"_qs << infected << failed;
-        QTest::newRow("write-protected, no file: silent")
-            << QStringList{} << u"write-protected"_qs << QStringList{} << QStringList{};
-        QTest::newRow("no volume selected: silent") << infected << u"not selected"_qs << infected << QStringList{};
+        const auto row = [](const char *name, const char *layout, const QString &volume, const char *left,
+                            const QStringList &boxes) {
+            QTest::newRow(name) << entriesOf(layout) << volume << entriesOf(left) << boxes;
+        };
+        row("read-only file deleted silently", "ro:AUTORUN.INF", u"writable"_qs, "", {});
+        row("no file, nothing said", "", u"writable"_qs, "", {});
+        row("directory kept, nothing said", "dir:autorun.inf", u"writable"_qs, "autorun.inf", {});
+        row("write-protected: failure said", "autorun.inf", u"write-protected"_qs, "autorun.inf", {kNotDeletedBox});
+        row("write-protected, no file: silent", "", u"write-protected"_qs, "", {});
+        row("no volume selected: silent", "autorun.inf", u"not selected"_qs, "autorun.inf", {});
     }
 
     void deleteCommand()
@@ -184,8 +176,7 @@ private Q_SLOTS:
         TempVolume disk(layout);
         ScriptedFiles files;
         files.writeProtected = volume == u"write-protected";
-        FakeControls controls;
-        controls.drive = disk.root();
+        FakeControls controls(disk.root());
         if (volume == u"not selected")
             controls.failing.insert(Op::Drive);
 

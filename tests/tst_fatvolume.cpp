@@ -45,8 +45,7 @@ private Q_SLOTS:
 
         const std::optional<platform::Volume> listed = DiskImage::listedAt(QFile::encodeName(fat.mountPoint()));
         QVERIFY2(listed, "the mounted FAT volume is missing from the volume list");
-        FakeControls controls;
-        controls.drive = listed->driveSpecification;
+        FakeControls controls(listed->driveSpecification);
         scan::AutorunFile file(controls, platform::localFileFunctions());
         file.resetAttributes(); // this FUSE driver has no attributes to clear; the file is found anyway
         QCOMPARE(file.presenceTest().status, Status::Ok);

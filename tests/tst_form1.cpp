@@ -7,9 +7,7 @@
 #include "Form1.h"
 
 #include <QAbstractItemView>
-#include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -75,21 +73,6 @@ bool isInStatx(qint64 pid)
     return call.open(QIODevice::ReadOnly) && call.readAll().split(' ').first() == QByteArray::number(SYS_statx);
 }
 
-// This process's threads asleep where no signal wakes them, and so where not even its end
-// would: the process would stay until the disk answers.
-int threadsInUninterruptibleWait()
-{
-    int waiting = 0;
-    for (const QString &task : QDir(u"/proc/self/task"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(u"/proc/self/task/"_qs + task + u"/stat"_qs);
-        // "pid (name) state ...": the name may hold anything, the state follows its last ')'.
-        if (const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
-            line.mid(line.lastIndexOf(')') + 2, 1) == "D")
-            ++waiting;
-    }
-    return waiting;
-}
-
 } // namespace
 
 class TstForm1 : public QObject
@@ -133,9 +116,9 @@ private Q_SLOTS:
             row(button, "default", false); // neither Enter nor Esc presses a button
             row(button, "autoDefault", false);
         }
-        row("Picture1", "accessibleName", u"Picture1"_qs);
-        row("Text1", "accessibleName", u"Text1"_qs);
-        row("XP_ProgressBar1", "accessibleName", u"XP_ProgressBar1"_qs);
+        for (const char *named :
+             {"Picture1", "Text1", "XP_ProgressBar1"}) // each known to assistive tools by its own name
+            row(named, "accessibleName", QString::fromLatin1(named));
     }
 
     void designState()
@@ -318,7 +301,9 @@ private Q_SLOTS:
                 window.Timer1_Timer();
             });
             QVERIFY(runsToItsEnd(window));
-            QCOMPARE(threadsInUninterruptibleWait(), 0);
+            // No thread asleep where no signal wakes it, and so where not even the program's end
+            // would: the process would stay until the disk answers.
+            QCOMPARE(FatImage::threadStates(u"self"_qs).count('D'), 0);
         }
         events.stop();
         QVERIFY(eventsWhileWaiting > 0);

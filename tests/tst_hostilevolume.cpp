@@ -25,24 +25,20 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("boxes"); // the verdict, then what Delete said
         QTest::addColumn<QStringList>("left");  // the root's entries after Delete
 
-        const QByteArray stick = "stick";
-        QTest::newRow("listing says directory, the entry is a file: found and deleted")
-            << u"ext2"_qs << stick << QStringList{u"lying:AUTORUN.INF"_qs, u"dir:sub"_qs, u"autorun.inf.txt"_qs}
-            << QStringList{kFoundBox} << QStringList{u"autorun.inf.txt"_qs, u"sub"_qs};
-        QTest::newRow("mount point named with a byte that is not UTF-8: found and deleted")
-            << u"ext2"_qs
-            << QByteArray("st\xFF\xFE"
-                          "ck")
-            << QStringList{u"autorun.inf"_qs, u"keep.txt"_qs} << QStringList{kFoundBox} << QStringList{u"keep.txt"_qs};
-        QTest::newRow("ntfs-3g on an image file: listed, found and deleted")
-            << u"ntfs-3g image"_qs << stick << QStringList{u"AUTORUN.INF"_qs, u"keep.txt"_qs} << QStringList{kFoundBox}
-            << QStringList{u"keep.txt"_qs};
-        QTest::newRow("root searchable, not listable, exact name: found, Delete refused")
-            << u"search-only root"_qs << stick << QStringList{u"autorun.inf"_qs, u"keep.txt"_qs}
-            << QStringList{kFoundBox, kNotDeletedBox} << QStringList{u"autorun.inf"_qs, u"keep.txt"_qs};
-        QTest::newRow("root searchable, not listable, other case: not checked, nothing touched")
-            << u"search-only root"_qs << stick << QStringList{u"AUTORUN.INF"_qs} << QStringList{kNotCheckedBox}
-            << QStringList{u"AUTORUN.INF"_qs};
+        const auto row = [](const char *name, const QString &volume, const QByteArray &mountName, const char *layout,
+                            const QStringList &boxes, const char *left) {
+            QTest::newRow(name) << volume << mountName << entriesOf(layout) << boxes << entriesOf(left);
+        };
+        row("listing says directory, the entry is a file: found and deleted", u"ext2"_qs, "stick",
+            "lying:AUTORUN.INF dir:sub autorun.inf.txt", {kFoundBox}, "autorun.inf.txt sub");
+        row("mount point named with a byte that is not UTF-8: found and deleted", u"ext2"_qs, "st\377\376ck",
+            "autorun.inf keep.txt", {kFoundBox}, "keep.txt");
+        row("ntfs-3g on an image file: listed, found and deleted", u"ntfs-3g image"_qs, "stick", "AUTORUN.INF keep.txt",
+            {kFoundBox}, "keep.txt");
+        row("root searchable, not listable, exact name: found, Delete refused", u"search-only root"_qs, "stick",
+            "autorun.inf keep.txt", {kFoundBox, kNotDeletedBox}, "autorun.inf keep.txt");
+        row("root searchable, not listable, other case: not checked, nothing touched", u"search-only root"_qs, "stick",
+            "AUTORUN.INF", {kNotCheckedBox}, "AUTORUN.INF");
     }
 
     void verdictIsTrue()

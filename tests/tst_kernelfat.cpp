@@ -35,52 +35,45 @@ enum class Action { Scan, Delete };
 // twice as long per request.
 constexpr auto kGuestDeadline = 1000ms;
 
-// One disk of the guest: how its image is made and mounted, what is done on it, and what
-// must follow. Every file starts read-only, hidden, system and archive.
-struct Disk {
-    const char *row;
-    const char *fsType;
-    bool readOnly;
-    const char *name;  // on the image
-    const char *alias; // the 8.3 alias mtools gives it, to be renamed AUTORUN.INF; or none
-    const char *table; // the device-mapper target under the mounted volume ("%1": its disk), or none
-    Action action;
-    Status reset;
-    const QString *box;     // the one box shown, or none
-    bool shown;             // the file's text in the contents pane
-    const char *attributes; // as mattrib reads them afterwards; "gone" when deleted
-};
-
 // Reads wait 2 s, writes not at all: the reset that outlives the deadline lands afterwards.
 constexpr const char *kPastDeadline = "delay %1 0 2000 %1 0 0";
 // Reads answer, every write fails.
 constexpr const char *kFailingWrites = "flakey %1 0 0 1 1 error_writes";
-constexpr Action kScan = Action::Scan, kDelete = Action::Delete;
+
+// One disk of the guest: how its image is made and mounted, what is done on it, and what
+// must follow; unless a row says otherwise, a vfat disk scanned, its file found, shown and
+// cleared. Every file starts read-only, hidden, system and archive.
+struct Disk {
+    const char *row;
+    const char *fsType = "vfat";
+    bool readOnly = false;
+    const char *name = "AUTORUN.INF"; // on the image
+    const char *alias = nullptr;      // the 8.3 alias mtools gives it, to be renamed AUTORUN.INF
+    const char *table = nullptr;      // the device-mapper target under the mounted volume ("%1": its disk)
+    Action action = Action::Scan;
+    Status reset = Status::Ok;
+    const QString *box = &kFoundBox; // the one box shown, or none; the file's text is shown with "found"
+    const char *attributes = "";     // as mattrib reads them afterwards; "gone" when deleted
+};
 
 // clang-format off
 const Disk kDisks[] = {
-    {"vfat: R H S A cleared, found, shown", "vfat", false, "AUTORUN.INF", nullptr, nullptr, kScan, Status::Ok,
-     &kFoundBox, true, ""},
-    {"vfat mounted read-only: reset fails, still found", "vfat", true, "AUTORUN.INF", nullptr, nullptr, kScan,
-     Status::WriteProtected, &kFoundBox, true, "RHSA"},
-    {"vfat: name in another case", "vfat", false, "AutoRun.Inf", nullptr, nullptr, kScan, Status::Ok,
-     &kFoundBox, true, ""},
-    {"vfat: long name whose 8.3 alias is AUTORUN.INF", "vfat", false, "Readme for this stick.txt", "README~1TXT",
-     nullptr, kScan, Status::Ok, &kFoundBox, true, ""},
-    {"vfat: Delete removes a file with R H S A", "vfat", false, "AUTORUN.INF", nullptr, nullptr, kDelete,
-     Status::Ok, nullptr, false, "gone"},
-    {"msdos: R H S A cleared, found, shown", "msdos", false, "AUTORUN.INF", nullptr, nullptr, kScan, Status::Ok,
-     &kFoundBox, true, ""},
-    {"slow disk, 20 ms a request: found, cleared, shown", "vfat", false, "AUTORUN.INF", nullptr, "delay %1 0 20",
-     kScan, Status::Ok, &kFoundBox, true, ""},
-    {"disk slower than the deadline: not checked; the late reset lands, once", "vfat", false, "AUTORUN.INF",
-     nullptr, kPastDeadline, kScan, Status::VolumeNotAnswering, &kNotCheckedBox, false, ""},
-    {"disk failing its writes: found, shown; the reset never reaches it", "vfat", false, "AUTORUN.INF", nullptr,
-     kFailingWrites, kScan, Status::Ok, &kFoundBox, true, "RHSA"},
-    {"Delete on a disk failing its writes: said, the file stays", "vfat", false, "AUTORUN.INF", nullptr,
-     kFailingWrites, kDelete, Status::Ok, &kNotDeletedBox, false, "RHSA"},
-    {"Delete on a disk slower than the deadline: said, the file stays", "vfat", false, "AUTORUN.INF", nullptr,
-     kPastDeadline, kDelete, Status::VolumeNotAnswering, &kNotAnsweredBox, false, ""},
+    {.row = "vfat: R H S A cleared, found, shown"},
+    {.row = "vfat mounted read-only: reset fails, still found", .readOnly = true, .reset = Status::WriteProtected,
+     .attributes = "RHSA"},
+    {.row = "vfat: name in another case", .name = "AutoRun.Inf"},
+    {.row = "vfat: long name whose 8.3 alias is AUTORUN.INF", .name = "Readme for this stick.txt", .alias = "README~1TXT"},
+    {.row = "vfat: Delete removes a file with R H S A", .action = Action::Delete, .box = nullptr, .attributes = "gone"},
+    {.row = "msdos: R H S A cleared, found, shown", .fsType = "msdos"},
+    {.row = "slow disk, 20 ms a request: found, cleared, shown", .table = "delay %1 0 20"},
+    {.row = "disk slower than the deadline: not checked; the late reset lands, once", .table = kPastDeadline,
+     .reset = Status::VolumeNotAnswering, .box = &kNotCheckedBox},
+    {.row = "disk failing its writes: found, shown; the reset never reaches it", .table = kFailingWrites,
+     .attributes = "RHSA"},
+    {.row = "Delete on a disk failing its writes: said, the file stays", .table = kFailingWrites,
+     .action = Action::Delete, .box = &kNotDeletedBox, .attributes = "RHSA"},
+    {.row = "Delete on a disk slower than the deadline: said, the file stays", .table = kPastDeadline,
+     .action = Action::Delete, .reset = Status::VolumeNotAnswering, .box = &kNotAnsweredBox},
 };
 // clang-format on
 constexpr int kDiskCount = int(std::size(kDisks));
@@ -156,8 +149,7 @@ int guestMain(const QString &dir)
             r[u"mount"_qs] = error;
         } else {
             ScriptedFiles files(workerFiles);
-            FakeControls controls(files);
-            controls.drive = mountPoint(dir, i);
+            FakeControls controls(mountPoint(dir, i), files);
             scan::TickCounter ticks = 9;
             if (disk.action == Action::Delete)
                 scan::deleteCommand(controls, files);
@@ -174,9 +166,7 @@ int guestMain(const QString &dir)
         results[QString::number(i)] = r;
     }
     QFile out(QDir(dir).filePath(u"results.json"_qs));
-    if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(results).toJson()) < 0 || !out.flush())
-        return 1;
-    return 0;
+    return out.open(QIODevice::WriteOnly) && out.write(QJsonDocument(results).toJson()) >= 0 && out.flush() ? 0 : 1;
 }
 
 // mtools names a long file's 8.3 alias itself; this renames the alias `alias` to
@@ -240,20 +230,14 @@ private Q_SLOTS:
         QStringList arguments{
             u"mem=64M"_qs,  u"uml_dir="_qs + m_dir.path(), u"rootfstype=hostfs"_qs, u"rootflags=/"_qs, u"rw"_qs,
             u"con=null"_qs, u"con0=fd:0,fd:1"_qs};
-        const QString source = m_dir.filePath(u"autorun.inf"_qs);
-        QFile content(source);
-        QVERIFY(content.open(QIODevice::WriteOnly) && content.write(kAutorunText) == kAutorunText.size());
-        content.close();
         for (int i = 0; i < kDiskCount; ++i) {
             const QString image = imagePath(m_dir.path(), i), name = QString::fromLatin1(kDisks[i].name);
             QVERIFY(QDir().mkpath(mountPoint(m_dir.path(), i)));
-            QCOMPARE(FatImage::run(u"mkfs.vfat"_qs, {u"-C"_qs, image, u"1024"_qs}), 0);
-            QCOMPARE(FatImage::run(u"mcopy"_qs, {u"-i"_qs, image, source, u"::"_qs + name}), 0);
+            QVERIFY(
+                FatImage::makeImage(image, name, kAutorunText, {u"+r"_qs, u"+h"_qs, u"+s"_qs, u"+a"_qs}, u"1024"_qs));
+            // The attributes stay with the alias's entry, whose name alone changes.
             if (kDisks[i].alias)
                 QVERIFY2(renameAlias(image, kDisks[i].alias), "the long name's alias is not where it was expected");
-            QCOMPARE(FatImage::run(u"mattrib"_qs,
-                                   {u"-i"_qs, image, u"+r"_qs, u"+h"_qs, u"+s"_qs, u"+a"_qs, u"::"_qs + name}),
-                     0);
             QCOMPARE(attributesOnImage(image, name), u"RHSA"_qs);
             arguments.append(u"ubd%1=%2"_qs.arg(i).arg(image));
         }
@@ -320,7 +304,7 @@ private Q_SLOTS:
         QCOMPARE(Status(seen.value(u"reset"_qs).toInt()), expected.reset);
         QCOMPARE(seen.value(u"boxes"_qs).toVariant().toStringList(),
                  expected.box ? QStringList{*expected.box} : QStringList{});
-        QCOMPARE(seen.value(u"contents"_qs).toString(), expected.shown ? kAutorunShown : QString());
+        QCOMPARE(seen.value(u"contents"_qs).toString(), expected.box == &kFoundBox ? kAutorunShown : QString());
         QCOMPARE(seen.value(u"umount"_qs).toString(), QString());
         QCOMPARE(attributesOnImage(imagePath(m_dir.path(), disk), QString::fromLatin1(expected.name)),
                  QString::fromLatin1(expected.attributes));

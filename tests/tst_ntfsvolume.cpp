@@ -89,8 +89,7 @@ private Q_SLOTS:
         // From now on as a stick is mounted: from its block device.
         QVERIFY(ntfs.attachLoop());
         QVERIFY(ntfs.mount(options));
-        FakeControls controls;
-        controls.drive = root;
+        FakeControls controls(root);
         platform::FileFunctions &files = platform::localFileFunctions();
         QCOMPARE(scan::AutorunFile(controls, files).resetAttributes(), reset);
         if (deleteIt) {

@@ -24,17 +24,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("verdict");
         QTest::addColumn<QString>("contents");
 
-        const QStringList infected{u"ro:AUTORUN.INF"_qs};
+        const auto row = [](const char *name, const char *layout, bool writeProtected, CheckValue check,
+                            const QString &verdict, const QString &contents) {
+            QTest::newRow(name) << entriesOf(layout) << writeProtected << check << verdict << contents;
+        };
         const QString typed = u"typed by the user"_qs;
-        QTest::newRow("clean: pane emptied") << QStringList{} << false << CheckValue::Ticked << kCleanBox << QString();
-        QTest::newRow("infected: text shown") << infected << false << CheckValue::Ticked << kFoundBox << kAutorunShown;
-        QTest::newRow("infected, unticked: pane kept")
-            << infected << false << CheckValue::Unticked << kFoundBox << typed;
-        QTest::newRow("infected, greyed: pane kept") << infected << false << CheckValue::Greyed << kFoundBox << typed;
-        QTest::newRow("protective directory: clean")
-            << QStringList{u"dir:autorun.inf"_qs} << false << CheckValue::Ticked << kCleanBox << QString();
-        QTest::newRow("write-protected, reset fails: still found")
-            << infected << true << CheckValue::Ticked << kFoundBox << kAutorunShown;
+        row("clean: pane emptied", "", false, CheckValue::Ticked, kCleanBox, QString());
+        row("infected: text shown", "ro:AUTORUN.INF", false, CheckValue::Ticked, kFoundBox, kAutorunShown);
+        row("infected, unticked: pane kept", "ro:AUTORUN.INF", false, CheckValue::Unticked, kFoundBox, typed);
+        row("infected, greyed: pane kept", "ro:AUTORUN.INF", false, CheckValue::Greyed, kFoundBox, typed);
+        row("protective directory: clean", "dir:autorun.inf", false, CheckValue::Ticked, kCleanBox, QString());
+        row("write-protected, reset fails: still found", "ro:AUTORUN.INF", true, CheckValue::Ticked, kFoundBox,
+            kAutorunShown);
     }
 
     void wholeScan()
@@ -48,8 +49,7 @@ private Q_SLOTS:
         TempVolume disk(layout);
         ScriptedFiles files;
         files.writeProtected = writeProtected;
-        FakeControls controls(files);
-        controls.drive = disk.root();
+        FakeControls controls(disk.root(), files);
         controls.check = check;
         controls.contents = u"typed by the user"_qs;
 
@@ -110,8 +110,7 @@ private Q_SLOTS:
         QFETCH(bool, timerEnabled);
 
         TempVolume disk({u"autorun.inf"_qs});
-        FakeControls controls;
-        controls.drive = disk.root();
+        FakeControls controls(disk.root());
         controls.caption = controls.contents = u"before"_qs;
         controls.progress = -1;
         controls.timerEnabled = true; // as "Search Viruses" left it
@@ -131,8 +130,7 @@ private Q_SLOTS:
     void ticksDuringTheVerdictOnlyCount()
     {
         TempVolume disk;
-        FakeControls controls;
-        controls.drive = disk.root();
+        FakeControls controls(disk.root());
         scan::TickCounter tickCount = 9;
         scan::TickCounter highest = 0;
         controls.whileBoxOpen = [&] {
@@ -152,8 +150,7 @@ private Q_SLOTS:
     void scansDoNotOverlap()
     {
         TempVolume disk;
-        FakeControls controls;
-        controls.drive = disk.root();
+        FakeControls controls(disk.root());
         scan::TickCounter tickCount = 0;
         QList<QStringList> runs;
         for (int run = 0; run < 2; ++run) {
@@ -200,8 +197,7 @@ private Q_SLOTS:
             if (!replacement.isEmpty())
                 disk.lay(replacement);
         };
-        FakeControls controls(files);
-        controls.drive = disk.root();
+        FakeControls controls(disk.root(), files);
         scan::TickCounter tickCount = 9;
         runTicks(tickCount, 1, controls, files);
 
