@@ -34,6 +34,8 @@ private Q_SLOTS:
             << QByteArray("open=a\0b\x1B\177c\td", 13) << false << u"open=a\u2400b\u241B\u2421c\td"_qs;
         QTest::newRow("unassigned 1252 bytes shown as replacement") << QByteArray("x\x81y") << false << u"x\uFFFDy"_qs;
         QTest::newRow("UTF-8 cut by the read limit stays UTF-8") << QByteArray("\xC3\xA9\xE2\x82") << true << u"é"_qs;
+        QTest::newRow("UTF-8 with mark cut by the read limit")
+            << QByteArray("\xEF\xBB\xBF\xC3\xA9\xE2\x82") << true << u"é"_qs;
         QTest::newRow("same bytes at the real end are not UTF-8")
             << QByteArray("\xC3\xA9\xE2\x82") << false << u"Ã©â\u201A"_qs;
         QTest::newRow("UTF-16 surrogate pair cut by the read limit")

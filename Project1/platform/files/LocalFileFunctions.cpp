@@ -42,7 +42,8 @@ Status locate(const QString &path, Located &located)
 // see it end, grown should the file be longer by now.
 Result<QByteArray> readAtMost(int fd, off_t size, qsizetype limit)
 {
-    QByteArray bytes(qMin(limit, qsizetype(qMax<off_t>(size, 0)) + 1), Qt::Uninitialized);
+    // Compared before the one is added: a file system may claim any size, the largest too.
+    QByteArray bytes(size >= 0 && size < off_t(limit) ? qsizetype(size) + 1 : limit, Qt::Uninitialized);
     qsizetype filled = 0;
     for (;;) {
         if (filled == bytes.size()) {

@@ -50,9 +50,10 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes, bool truncated)
     return text;
 }
 
-QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
+// When `truncated`, a sequence cut off by the end of the bytes is held back, not replaced.
+QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes, bool truncated = false)
 {
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+    QStringDecoder decoder(encoding, truncated ? QStringConverter::Flag::Default : QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
 
@@ -102,7 +103,7 @@ QString decodeDiskText(QByteArrayView bytes, bool truncated)
 {
     QString raw;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
-        raw = decodeWith(QStringConverter::Utf8, bytes.sliced(3));
+        raw = decodeWith(QStringConverter::Utf8, bytes.sliced(3), truncated);
     } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         const bool littleEndian = bytes[0] == '\xFF';
         QByteArrayView units = bytes.sliced(2);
