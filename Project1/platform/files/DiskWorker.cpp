@@ -9,6 +9,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -135,9 +136,12 @@ DiskWorker::Outcome DiskWorker::await(const QString &volume, const std::shared_p
             return deadline.start(m_deadline);
         if (job->state == DiskJob::Running && job->runningFor() < m_deadline)
             return deadline.start(std::chrono::ceil<std::chrono::milliseconds>(m_deadline - job->runningFor()));
-        if (job->abandon())
+        if (job->abandon()) {
             retire(job->lane, volume); // where it ran: it may have been moved from where it was posted
-        loop.exit(int(Outcome::TimedOut));
+            return loop.exit(int(Outcome::TimedOut));
+        }
+        // Done since the look above: the answer is there.
+        loop.exit(int(job->state == DiskJob::Done ? Outcome::Answered : Outcome::TimedOut));
     });
     finished.setFuture(answer);
     post(lane(), job);
@@ -154,15 +158,10 @@ DiskWorker::Outcome DiskWorker::await(const QString &volume, const std::shared_p
 void DiskWorker::retire(DiskLane *stuck, const QString &volume)
 {
     m_stuck.insert(volume, stuck);
-    if (stuck == m_lane) {
+    const bool current = stuck == m_lane;
+    if (current) {
         m_lane = nullptr;
         m_retired.append(stuck);
-        connect(stuck, &QThread::finished, this, [this, stuck] {
-            m_retired.removeOne(stuck);
-            m_stuck.removeIf([stuck](const auto &entry) { return entry.value() == stuck; });
-            stuck->wait();
-            delete stuck;
-        });
     }
     // What waited behind the stuck call moves to a fresh lane, in its order; what waited for
     // the same volume ends unanswered.
@@ -175,6 +174,22 @@ void DiskWorker::retire(DiskLane *stuck, const QString &volume)
         }
     }
     stuck->stop();
+    if (!current)
+        return; // already retired, and watched
+    const auto gone = std::make_shared<bool>(false);
+    const auto release = [this, stuck, gone] {
+        if (std::exchange(*gone, true))
+            return;
+        m_retired.removeOne(stuck);
+        m_stuck.removeIf([stuck](const auto &entry) { return entry.value() == stuck; });
+        stuck->wait();
+        delete stuck;
+    };
+    connect(stuck, &QThread::finished, this, release);
+    // The call may have returned since it was given up on, and the thread ended before the
+    // watch above: its signal is then missed, and the volume would stay stuck for good.
+    if (stuck->isFinished())
+        release();
 }
 
 } // namespace platform
