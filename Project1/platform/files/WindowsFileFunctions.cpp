@@ -125,7 +125,8 @@ Status openRegular(const QString &path, DWORD access, Handle &file, BY_HANDLE_FI
 // it end, grown should the file be longer by now.
 Result<QByteArray> readAtMost(HANDLE file, quint64 size, qsizetype limit)
 {
-    QByteArray bytes(qsizetype(qMin<quint64>(quint64(limit), size + 1)), Qt::Uninitialized);
+    // Compared before the one is added: the largest size a file system may claim wraps.
+    QByteArray bytes(size < quint64(limit) ? qsizetype(size) + 1 : limit, Qt::Uninitialized);
     qsizetype filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
