@@ -11,7 +11,9 @@
 
 #include <fcntl.h>
 #include <limits>
+#include <sys/inotify.h>
 #include <sys/mount.h>
+#include <unistd.h>
 
 using platform::Status;
 
@@ -159,9 +161,14 @@ private Q_SLOTS:
             QVERIFY(QFile::rename(volume.path(u"other"_qs), volume.path(u"autorun.inf"_qs)));
         else if (replacement != u"gone" && !replacement.isEmpty())
             volume.lay(replacement);
+        // Whatever took the entry's place is not even opened.
+        const platform::Fd opens(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        QVERIFY(::inotify_add_watch(opens.get(), QFile::encodeName(volume.root()).constData(), IN_OPEN) >= 0);
         platform::Fd file;
         QCOMPARE(platform::openRegular(root.get(), entry.value, file), opened);
         QCOMPARE(file.valid() && opened == Status::Ok, opened == Status::Ok);
+        alignas(inotify_event) char events[4096];
+        QCOMPARE(::read(opens.get(), events, sizeof events) > 0, opened == Status::Ok);
         QVERIFY(volume.outsideUntouched());
     }
 

@@ -84,12 +84,25 @@ Status openRegular(int dirFd, DirectoryEntry &entry, Fd &file)
 {
     if (!S_ISREG(entry.info.st_mode))
         return Status::NotRegularFile;
-    file = Fd(::openat(dirFd, entry.name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const auto stillTheFile = [&entry](int fd, struct stat &info) {
+        return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_dev == entry.info.st_dev
+            && info.st_ino == entry.info.st_ino;
+    };
+    // Held first without being opened: a device swapped in for the file would act on an open.
+    const Fd held(::openat(dirFd, entry.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat opened = {};
+    if (!held.valid())
+        return statusFromErrno(errno);
+    if (!stillTheFile(held.get(), opened))
+        return Status::NotRegularFile;
+    // Through /proc the open reaches that inode and no other; without /proc, the name again.
+    constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    file = Fd(::open(("/proc/self/fd/" + QByteArray::number(held.get())).constData(), kReadFlags));
+    if (!file.valid() && errno == ENOENT)
+        file = Fd(::openat(dirFd, entry.name.constData(), kReadFlags | O_NOFOLLOW));
     if (!file.valid())
         return statusFromErrno(errno);
-    struct stat opened = {};
-    if (::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != entry.info.st_dev
-        || opened.st_ino != entry.info.st_ino)
+    if (!stillTheFile(file.get(), opened))
         return Status::NotRegularFile;
     entry.info = opened;
     return Status::Ok;

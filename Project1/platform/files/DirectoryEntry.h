@@ -26,9 +26,9 @@ struct DirectoryEntry {
 // is the whole search.
 Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted);
 
-// Opens `entry` of `dirFd` for reading, without following a link and without blocking on
-// a FIFO or device, and checks that the open file is still the regular file that was
-// looked up; `entry.info` is then the open file's.
+// Opens `entry` of `dirFd` for reading, without following a link, and only once it is
+// known to be still the regular file that was looked up: whatever took its place (a FIFO,
+// a device, another file) is never opened; `entry.info` is then the open file's.
 Status openRegular(int dirFd, DirectoryEntry &entry, Fd &file);
 
 // What an errno from a file function means to its caller.
