@@ -32,6 +32,10 @@ private Q_SLOTS:
         QTest::newRow("UTF-16 odd byte dropped") << QByteArray("\xFF\xFEx\0y", 5) << false << u"x"_qs;
         QTest::newRow("NUL and controls shown, text goes on")
             << QByteArray("open=a\0b\x1B\177c\td", 13) << false << u"open=a\u2400b\u241B\u2421c\td"_qs;
+        QTest::newRow("reordering shown as replacement, not acted on") << QByteArray("open=\xE2\x80\xAE"
+                                                                                     "exe.txt \xE2\x81\xA7"
+                                                                                     "x")
+                                                                       << false << u"open=\uFFFDexe.txt \uFFFDx"_qs;
         QTest::newRow("unassigned 1252 bytes shown as replacement") << QByteArray("x\x81y") << false << u"x\uFFFDy"_qs;
         QTest::newRow("UTF-8 cut by the read limit stays UTF-8") << QByteArray("\xC3\xA9\xE2\x82") << true << u"é"_qs;
         QTest::newRow("UTF-8 with mark cut by the read limit")

@@ -57,13 +57,20 @@ QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes, bo
     return decoder.decode(bytes);
 }
 
+// The embeddings, overrides and isolates that reorder the text around them: a file could
+// make "open=exe.txt" of what runs "txt.exe".
+bool reordersText(char16_t c)
+{
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 // Control characters made visible; line ends unified; tabs kept; broken pairs replaced.
 bool needsNoChange(const QString &raw)
 {
     return std::all_of(raw.cbegin(), raw.cend(), [](QChar ch) {
         const char16_t c = ch.unicode();
         return (c >= 0x20 && c < 0x7F) || c == u'\n' || c == u'\t' || (c >= 0xA0 && c < 0x2028)
-            || (c > 0x2029 && c < 0xD800) || c >= 0xE000;
+            || (c > 0x2029 && c < 0xD800 && !reordersText(c)) || c >= 0xE000;
     });
 }
 
@@ -86,9 +93,9 @@ QString makeShowable(const QString &raw)
         } else if (QChar::isHighSurrogate(c) && i + 1 < raw.size() && raw.at(i + 1).isLowSurrogate()) {
             text += QChar(c);
             text += raw.at(++i);
-        } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029 || QChar::isSurrogate(c)) {
-            // C1 controls, line separators the pane would act on, and halves of a
-            // surrogate pair that UTF-16 files may hold alone.
+        } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029 || reordersText(c) || QChar::isSurrogate(c)) {
+            // C1 controls, line separators and reordering the pane would act on, and halves
+            // of a surrogate pair that UTF-16 files may hold alone.
             text += QChar(QChar::ReplacementCharacter);
         } else {
             text += QChar(c);
