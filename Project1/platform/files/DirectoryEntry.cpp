@@ -95,15 +95,17 @@ Status openRegular(int dirFd, DirectoryEntry &entry, Fd &file)
         return statusFromErrno(errno);
     if (!stillTheFile(held.get(), opened))
         return Status::NotRegularFile;
-    // Through /proc the open reaches that inode and no other; without /proc, the name again.
+    // Through /proc the open reaches that inode and no other; without /proc, the name again,
+    // and what it opened is checked once more.
     constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     file = Fd(::open(("/proc/self/fd/" + QByteArray::number(held.get())).constData(), kReadFlags));
-    if (!file.valid() && errno == ENOENT)
+    if (!file.valid() && errno == ENOENT) {
         file = Fd(::openat(dirFd, entry.name.constData(), kReadFlags | O_NOFOLLOW));
+        if (file.valid() && !stillTheFile(file.get(), opened))
+            return Status::NotRegularFile;
+    }
     if (!file.valid())
         return statusFromErrno(errno);
-    if (!stillTheFile(file.get(), opened))
-        return Status::NotRegularFile;
     entry.info = opened;
     return Status::Ok;
 }
