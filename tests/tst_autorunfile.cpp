@@ -113,12 +113,16 @@ private Q_SLOTS:
         QFETCH(qint64, size);
         TempVolume volume;
         const QByteArray root = QFile::encodeName(volume.root());
-        if (size == std::numeric_limits<qint64>::max()) { // past what ext4 holds; a tmpfs takes it
+        const bool onTmpfs = size == std::numeric_limits<qint64>::max(); // past what ext4 holds
+        if (onTmpfs) {
             if (::geteuid() != 0)
                 QSKIP("mounting a tmpfs needs root");
             QCOMPARE(::mount("tmpfs", root.constData(), "tmpfs", 0, nullptr), 0);
         }
-        const auto unmount = qScopeGuard([&] { (void)::umount2(root.constData(), MNT_DETACH); });
+        const auto unmount = qScopeGuard([&] {
+            if (onTmpfs)
+                (void)::umount2(root.constData(), MNT_DETACH);
+        });
         QFile big(volume.path(u"autorun.inf"_qs));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.write("[autorun]") == 9 && big.resize(size)); // sparse
         big.close();
