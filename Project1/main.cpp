@@ -9,10 +9,15 @@
 namespace {
 
 // Where the window could show: a display named in the environment, or a platform chosen there.
+// Windows always has its desktop and names none.
 bool hasDisplay()
 {
+#ifdef Q_OS_WIN
+    return true;
+#else
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+#endif
 }
 
 // The program takes no options: --help and --version print and end it with 0, anything
