@@ -2,7 +2,7 @@
 #include "FakeControls.h"
 #include "TempVolume.h"
 
-#include "platform/files/DirectoryEntry.h"
+#include "platform/files/DirectoryEntry_unix.h"
 #include "platform/files/TextFileLoader.h"
 #include "scan/AutorunFile.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
-#include "platform/files/PathBytes.h"
+#include "platform/files/PathBytes_unix.h"
 #include "platform/files/VolumeList.h"
 
 #include "FatImage.h"

@@ -4,7 +4,7 @@
 #include <QObject>
 
 #ifndef Q_OS_WIN
-#include "platform/files/Fd.h"
+#include "platform/files/Fd_unix.h"
 #endif
 
 class QSocketNotifier;

@@ -12,7 +12,7 @@
 namespace platform {
 
 // A mounted volume a user could mean in the drive list. Paths keep the kernel's bytes
-// (PathBytes.h).
+// (PathBytes_unix.h).
 struct Volume {
     QString driveSpecification; // what the autorun path is formed from: the mount root
     QString entryText;          // what the list shows: "LABEL (/media/anna/LABEL)" or the root alone

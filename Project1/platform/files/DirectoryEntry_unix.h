@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/Status.h"
-#include "platform/files/Fd.h"
+#include "platform/files/Fd_unix.h"
 
 #include <QByteArray>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
-#include "DiskRequest.h"
+#include "DiskRequest_unix.h"
 
 #include "platform/files/VolumeList.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
-#include "PathBytes.h"
+#include "PathBytes_unix.h"
 
 namespace platform {
 

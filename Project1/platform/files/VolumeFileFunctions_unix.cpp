@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
-#include "platform/files/DiskRequest.h"
-#include "platform/files/Fd.h"
-#include "platform/files/PathBytes.h"
+#include "platform/files/DiskRequest_unix.h"
+#include "platform/files/Fd_unix.h"
+#include "platform/files/PathBytes_unix.h"
 #include "platform/files/VolumeFileFunctions.h"
 #include "platform/files/VolumeList.h"
 
@@ -15,6 +15,7 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -137,41 +138,53 @@ public:
 
     Status setAttributes(const QString &path, FileAttributes attributes) override
     {
-        if (!available())
-            return localFileFunctions().setAttributes(path, attributes);
-        return ask({DiskRequest::Operation::SetAttributes, path}).status;
+        return viaHelper([&](FileFunctions &files) { return files.setAttributes(path, attributes); },
+                         [&] {
+                             return ask({DiskRequest::Operation::SetAttributes, path}).status;
+                         });
     }
     Status deleteFile(const QString &path) override
     {
-        if (!available())
-            return localFileFunctions().deleteFile(path);
-        return ask({DiskRequest::Operation::DeleteFile, path}).status;
+        return viaHelper([&](FileFunctions &files) { return files.deleteFile(path); },
+                         [&] {
+                             return ask({DiskRequest::Operation::DeleteFile, path}).status;
+                         });
     }
     Result<QString> lookup(const QString &path) override
     {
-        if (!available())
-            return localFileFunctions().lookup(path);
-        DiskAnswer answer = ask({DiskRequest::Operation::Lookup, path});
-        return {std::move(answer.name), answer.status};
+        return viaHelper([&](FileFunctions &files) { return files.lookup(path); },
+                         [&] {
+                             DiskAnswer answer = ask({DiskRequest::Operation::Lookup, path});
+                             return Result<QString>{std::move(answer.name), answer.status};
+                         });
     }
     Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
     {
-        if (!available())
-            return localFileFunctions().readPrefix(path, limit);
-        DiskAnswer answer = ask({DiskRequest::Operation::ReadPrefix, path, qint64(limit)});
-        if (answer.bytes.size() > limit)
-            return Result<QByteArray>::failure(Status::IoError);
-        return {std::move(answer.bytes), answer.status};
+        return viaHelper([&](FileFunctions &files) { return files.readPrefix(path, limit); },
+                         [&] {
+                             DiskAnswer answer = ask({DiskRequest::Operation::ReadPrefix, path, qint64(limit)});
+                             if (answer.bytes.size() > limit)
+                                 return Result<QByteArray>::failure(Status::IoError);
+                             return Result<QByteArray>{std::move(answer.bytes), answer.status};
+                         });
     }
     bool isMountedAt(const QString &root, dev_t device)
     {
-        if (!available())
-            return platform::isMountedAt(root, device);
-        const DiskAnswer answer = ask({DiskRequest::Operation::IsMountedAt, root, 0, quint64(device)});
-        return answer.status == Status::Ok && answer.mounted;
+        return viaHelper(
+            [&](FileFunctions &) { return platform::isMountedAt(root, device); },
+            [&] {
+                const DiskAnswer answer = ask({DiskRequest::Operation::IsMountedAt, root, 0, quint64(device)});
+                return answer.status == Status::Ok && answer.mounted;
+            });
     }
 
 private:
+    // The call through the calling thread's helper, or in this process where there is none.
+    template <typename InProcess, typename ThroughHelper>
+    std::invoke_result_t<ThroughHelper> viaHelper(InProcess inProcess, ThroughHelper throughHelper)
+    {
+        return available() ? throughHelper() : inProcess(localFileFunctions());
+    }
     // Whether the calling thread has a helper, starting one if it has none.
     bool available()
     {

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "platform/FileFunctions.h"
-#include "platform/files/VolumeFileFunctions.h"
-#include "platform/files/VolumeList.h"
-#include "platform/files/WindowsErrors.h"
+#include "platform/files/BoundedRead.h"
+#include "platform/files/Errors_win.h"
 
 #include <QList>
 
@@ -121,29 +120,13 @@ Status openRegular(const QString &path, DWORD access, Handle &file, BY_HANDLE_FI
     return Status::Ok;
 }
 
-// Reads at most `limit` bytes into a buffer sized for the file's `size` plus one byte to see
-// it end, grown should the file be longer by now.
-Result<QByteArray> readAtMost(HANDLE file, quint64 size, qsizetype limit)
+// One ReadFile, of at most 1 MiB.
+Result<qsizetype> readSome(HANDLE file, char *into, qsizetype room)
 {
-    // Compared before the one is added: the largest size a file system may claim wraps.
-    QByteArray bytes(size < quint64(limit) ? qsizetype(size) + 1 : limit, Qt::Uninitialized);
-    qsizetype filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (bytes.size() == limit)
-                break;
-            bytes.resize(qMin(limit, bytes.size() * 2));
-        }
-        DWORD n = 0;
-        const DWORD want = DWORD(qMin<qsizetype>(bytes.size() - filled, 1 << 20));
-        if (!::ReadFile(file, bytes.data() + filled, want, &n, nullptr))
-            return Result<QByteArray>::failure(statusFromWindowsError(::GetLastError()));
-        if (n == 0)
-            break;
-        filled += qsizetype(n);
-    }
-    bytes.truncate(filled);
-    return {bytes};
+    DWORD n = 0;
+    if (!::ReadFile(file, into, DWORD(qMin<qsizetype>(room, 1 << 20)), &n, nullptr))
+        return Result<qsizetype>::failure(statusFromWindowsError(::GetLastError()));
+    return {qsizetype(n)};
 }
 
 class WindowsFileFunctions final : public FileFunctions
@@ -195,7 +178,9 @@ public:
         BY_HANDLE_FILE_INFORMATION info = {};
         if (const Status s = openRegular(found, GENERIC_READ, file, info); s != Status::Ok)
             return Result<QByteArray>::failure(s);
-        return readAtMost(file.get(), (quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow, limit);
+        HANDLE handle = file.get();
+        return readAtMost([handle](char *into, qsizetype room) { return readSome(handle, into, room); },
+                          (quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow, limit);
     }
 };
 
@@ -207,18 +192,5 @@ FileFunctions &localFileFunctions()
     static WindowsFileFunctions functions;
     return functions;
 }
-
-// A call stuck on a drive does not keep a Windows process from ending: no helper there.
-FileFunctions &volumeFileFunctions()
-{
-    return localFileFunctions();
-}
-
-bool volumeIsMountedAt(const QString &root, dev_t device)
-{
-    return isMountedAt(root, device);
-}
-
-void prepareVolumeAccess() {}
 
 } // namespace platform

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "platform/FileFunctions.h"
-#include "platform/files/AttributeReset.h"
-#include "platform/files/DirectoryEntry.h"
-#include "platform/files/PathBytes.h"
+#include "platform/files/AttributeReset_unix.h"
+#include "platform/files/BoundedRead.h"
+#include "platform/files/DirectoryEntry_unix.h"
+#include "platform/files/PathBytes_unix.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -38,30 +39,16 @@ Status locate(const QString &path, Located &located)
     return entry.status;
 }
 
-// Reads at most `limit` bytes into a buffer sized for the file's `size` plus one byte to
-// see it end, grown should the file be longer by now.
-Result<QByteArray> readAtMost(int fd, off_t size, qsizetype limit)
+// One read(2), taken again when a signal breaks it off.
+Result<qsizetype> readSome(int fd, char *into, qsizetype room)
 {
-    // Compared before the one is added: a file system may claim any size, the largest too.
-    QByteArray bytes(size >= 0 && size < off_t(limit) ? qsizetype(size) + 1 : limit, Qt::Uninitialized);
-    qsizetype filled = 0;
     for (;;) {
-        if (filled == bytes.size()) {
-            if (bytes.size() == limit)
-                break;
-            bytes.resize(qMin(limit, bytes.size() * 2));
-        }
-        const ssize_t n = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return Result<QByteArray>::failure(statusFromErrno(errno));
-        if (n == 0)
-            break;
-        filled += n;
+        const ssize_t n = ::read(fd, into, size_t(room));
+        if (n >= 0)
+            return {qsizetype(n)};
+        if (errno != EINTR)
+            return Result<qsizetype>::failure(statusFromErrno(errno));
     }
-    bytes.truncate(filled);
-    return {bytes};
 }
 
 // A deletion counts once it is on the disk: a stick that fails its writes drops it from the
@@ -119,7 +106,10 @@ public:
             return Result<QByteArray>::failure(s);
         if (const Status s = openRegular(located.dir.get(), located.entry, file); s != Status::Ok)
             return Result<QByteArray>::failure(s);
-        return readAtMost(file.get(), located.entry.info.st_size, limit);
+        const int fd = file.get();
+        const off_t size = located.entry.info.st_size;
+        return readAtMost([fd](char *into, qsizetype room) { return readSome(fd, into, room); },
+                          size < 0 ? 0 : quint64(size), limit);
     }
 };
 

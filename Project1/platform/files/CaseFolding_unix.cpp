@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
-#include "CaseFolding.h"
+#include "CaseFolding_unix.h"
 
 #include "VolumeList.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "VolumeList.h"
 
-#include "PathBytes.h"
+#include "PathBytes_unix.h"
 
 #include <QDir>
 #include <QFile>

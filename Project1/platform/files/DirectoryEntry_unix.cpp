@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
-#include "DirectoryEntry.h"
+#include "DirectoryEntry_unix.h"
 
-#include "platform/files/CaseFolding.h"
+#include "platform/files/CaseFolding_unix.h"
 
 #include <QByteArrayView>
 

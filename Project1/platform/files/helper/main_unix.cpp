@@ -2,7 +2,7 @@
 // orvane-disk: makes, one after the other, the calls the program sends it on its standard
 // input, a socket, and answers each there. It ends when the program closes the socket or
 // ends itself.
-#include "platform/files/DiskRequest.h"
+#include "platform/files/DiskRequest_unix.h"
 
 #include <QByteArray>
 

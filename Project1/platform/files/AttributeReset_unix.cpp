@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
-#include "AttributeReset.h"
-#include "DirectoryEntry.h"
+#include "AttributeReset_unix.h"
+#include "DirectoryEntry_unix.h"
 
 #include <QtEndian>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "VolumeList.h"
 
-#include "WindowsErrors.h"
+#include "Errors_win.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
-#include "platform/files/WindowsErrors.h"
+#include "platform/files/Errors_win.h"
 
 #include <windows.h>
 
