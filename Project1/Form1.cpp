@@ -13,6 +13,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 
 namespace {
@@ -44,9 +46,11 @@ QFont fontOf(const QStringList &families, qreal points, Weight weight = Weight::
     return font;
 }
 
-const QStringList kSansSerif{u"MS Sans Serif"_qs, u"Microsoft Sans Serif"_qs, u"DejaVu Sans"_qs, u"Sans Serif"_qs};
-const QStringList kTrebuchet{u"Trebuchet MS"_qs, u"DejaVu Sans"_qs, u"Sans Serif"_qs};
-const QStringList kConsole{u"Lucida Console"_qs, u"DejaVu Sans Mono"_qs, u"Monospace"_qs};
+// Tahoma, Arial and Courier New come with every Windows.
+const QStringList kSansSerif{u"MS Sans Serif"_qs, u"Microsoft Sans Serif"_qs, u"Tahoma"_qs,
+                             u"Arial"_qs,         u"DejaVu Sans"_qs,          u"Sans Serif"_qs};
+const QStringList kTrebuchet{u"Trebuchet MS"_qs, u"Tahoma"_qs, u"Arial"_qs, u"DejaVu Sans"_qs, u"Sans Serif"_qs};
+const QStringList kConsole{u"Lucida Console"_qs, u"Courier New"_qs, u"DejaVu Sans Mono"_qs, u"Monospace"_qs};
 
 // Colours written as 0x00BBGGRR, blue in the high byte, as the design gives them.
 QColor bgr(quint32 value)
@@ -133,6 +137,11 @@ Form1::Form1(std::chrono::milliseconds diskDeadline, QWidget *parent)
     XP_ProgressBar1->setTextVisible(true);
     XP_ProgressBar1->setAccessibleName(u"XP_ProgressBar1"_qs);
     fill(XP_ProgressBar1, QPalette::Highlight, bgr(0x0000C000));
+    // The plain style draws the bar in that green everywhere; native ones draw their own colour.
+    if (QStyle *plain = QStyleFactory::create(u"Windows"_qs)) {
+        plain->setParent(XP_ProgressBar1);
+        XP_ProgressBar1->setStyle(plain);
+    }
     Label5 = place<QLabel>(Frame4, "Label5", {8, 40, 137, 17}, u"Done"_qs);
 
     Frame3 = place<QGroupBox>(this, "Frame3", {288, 104, 273, 193}, u"Contents"_qs);
