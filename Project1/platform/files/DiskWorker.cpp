@@ -6,6 +6,10 @@
 #include <QThread>
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -40,10 +44,24 @@ public:
         m_wake.notify_one();
     }
     [[nodiscard]] bool busy() const { return m_busy.load(); }
+    // Asks the system to give up the call the thread is in. Windows can break off a
+    // synchronous I/O request where the driver allows it; elsewhere the call runs on.
+    void cancelCall() const
+    {
+#ifdef Q_OS_WIN
+        if (HANDLE thread = ::OpenThread(THREAD_TERMINATE, FALSE, m_threadId.load())) {
+            ::CancelSynchronousIo(thread);
+            ::CloseHandle(thread);
+        }
+#endif
+    }
 
 protected:
     void run() override
     {
+#ifdef Q_OS_WIN
+        m_threadId = ::GetCurrentThreadId();
+#endif
         for (;;) {
             std::shared_ptr<DiskJob> job;
             {
@@ -71,6 +89,9 @@ private:
     QList<std::shared_ptr<DiskJob>> m_queue;
     bool m_stopping = false;
     std::atomic<bool> m_busy{false};
+#ifdef Q_OS_WIN
+    std::atomic<DWORD> m_threadId{0};
+#endif
 };
 
 namespace {
@@ -95,6 +116,7 @@ DiskWorker::~DiskWorker()
         for (const std::shared_ptr<DiskJob> &job : lane->takeQueued())
             job->abandon();
         lane->stop();
+        lane->cancelCall();
         if (lane->busy()) {
             leftToTheEnd().push_back(lane);
         } else {
@@ -174,6 +196,7 @@ void DiskWorker::retire(DiskLane *stuck, const QString &volume)
         }
     }
     stuck->stop();
+    stuck->cancelCall();
     if (!current)
         return; // already retired, and watched
     const auto gone = std::make_shared<bool>(false);
