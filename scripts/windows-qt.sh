@@ -16,12 +16,13 @@ here="$(cd "$(dirname "$0")" && pwd)"
 # What the program uses none of. Kept on although unused, because the build breaks
 # without them: mainwindow, toolbar, menubar (compat/removed_api.cpp includes them
 # unguarded), tabbar, tabwidget, treeview, tableview, spinbox, radiobutton, inputdialog,
-# stackedwidget (the windowsvista style uses them unguarded). Accessibility stays for
+# stackedwidget (the windowsvista style uses them unguarded), and the built-in image formats
+# (drag and drop needs XPM, and its absence breaks QApplication). Accessibility stays for
 # screen readers. With direct2d off, directwrite3 must go too (the GDI font engine stays).
 off_features=(
     network sql xml dbus concurrent printsupport vulkan icu zstd freetype fontconfig
     direct2d directwrite3
-    imageformatplugin imageformat_bmp imageformat_ppm imageformat_xbm imageformat_xpm
+    imageformatplugin
     jpeg gif ico movie pdf picture textodfwriter textmarkdownreader textmarkdownwriter
     sessionmanager systemtrayicon tabletevent undocommand undostack undogroup undoview
     whatsthis style-fusion style-stylesheet graphicsview graphicseffect mdiarea dockwidget
@@ -29,7 +30,7 @@ off_features=(
     wizard errormessage progressdialog fontcombobox lcdnumber dial splashscreen
     keysequenceedit commandlinkbutton textbrowser syntaxhighlighter formlayout columnview
     treewidget tablewidget listwidget datawidgetmapper completer fscompleter filesystemmodel
-    scroller sql_sqlite system_zlib system_pcre2 system_png system_harfbuzz
+    scroller system_zlib system_pcre2 system_png system_harfbuzz
     system_doubleconversion
 )
 qt_options=(
