@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: LicenseRef-proprietary
 # Builds Orvane and runs every test: the suites (with the style and lint checks), the same
 # suites under AddressSanitizer and UndefinedBehaviorSanitizer, then under ThreadSanitizer,
-# and a short run of each fuzz target.
+# a short run of each fuzz target, the Debian package's check, and orvane.exe with the
+# suites that serve Windows, cross-built and run under Wine. Prints the time each part takes.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/packages.sh
@@ -17,14 +18,26 @@ ensure_packages e2fsprogs mount btrfs-progs
 # serves fusefat: the package fuse would remove it).
 ensure_packages user-mode-linux kmod dmsetup ntfs-3g
 
+part=$SECONDS
+took() {
+    echo "$1 took $((SECONDS - part)) s"
+    part=$SECONDS
+}
+
 for preset in debug asan tsan; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
     ctest --preset "$preset"
+    took "The $preset suites"
 done
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 ctest --preset fuzz
+took "Fuzzing"
 
 scripts/check-package.sh # the Debian package: lintian, then where its files land
+took "The Debian package's check"
+
+scripts/windows-test.sh # orvane.exe and the Windows suites under Wine
+took "Windows"

@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
-#include "DiskImage.h"
-#include "FatImage.h"
 #include "ModalWatcher.h"
 #include "TempVolume.h"
 
@@ -19,7 +17,13 @@
 #include <QTimer>
 
 #include <cmath>
+
+#ifndef Q_OS_WIN // volumes mounted from images, and the kernel's view of a process
+#include "DiskImage.h"
+#include "FatImage.h"
+
 #include <sys/syscall.h>
+#endif
 
 namespace {
 
@@ -66,12 +70,14 @@ double contrast(const QColor &a, const QColor &b)
     return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
+#ifndef Q_OS_WIN
 // Whether process `pid` waits in a statx call.
 bool isInStatx(qint64 pid)
 {
     QFile call(u"/proc/%1/syscall"_qs.arg(pid));
     return call.open(QIODevice::ReadOnly) && call.readAll().split(' ').first() == QByteArray::number(SYS_statx);
 }
+#endif
 
 } // namespace
 
@@ -216,6 +222,7 @@ private Q_SLOTS:
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
+#ifndef Q_OS_WIN // real volumes mounted and stopped here
     void followsMountedVolumes()
     {
         if (const QString reason = FatImage::unavailableReason(); !reason.isEmpty())
@@ -363,6 +370,8 @@ private Q_SLOTS:
         QVERIFY(stick.mount());
         QCOMPARE(stick.entries(), QStringList{u"autorun.inf"_qs});
     }
+
+#endif
 
     void assistiveToolPicksAVolume()
     {

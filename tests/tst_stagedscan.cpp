@@ -174,8 +174,10 @@ private Q_SLOTS:
 
         QTest::newRow("file removed after the reset") << u"reset"_qs << QString() << kCleanBox;
         QTest::newRow("file removed before the load") << u"lookup"_qs << QString() << kFoundBox;
+#ifndef Q_OS_WIN // no FIFOs there, and links need a privilege
         QTest::newRow("replaced by a link before the load") << u"lookup"_qs << u"link:autorun.inf"_qs << kFoundBox;
         QTest::newRow("replaced by a FIFO before the load") << u"lookup"_qs << u"fifo:autorun.inf"_qs << kFoundBox;
+#endif
         QTest::newRow("volume gone after the reset") << u"reset"_qs << u"gone"_qs << kNotCheckedBox;
     }
 

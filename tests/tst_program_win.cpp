@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTest>
+
+#include <windows.h>
+
+namespace {
+
+struct Found {
+    DWORD process = 0;
+    HWND window = nullptr;
+};
+
+// The visible top-level window titled "Orvane" of process `found.process`.
+BOOL CALLBACK findOrvane(HWND window, LPARAM parameter)
+{
+    auto *found = reinterpret_cast<Found *>(parameter);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    wchar_t title[16] = {};
+    ::GetWindowTextW(window, title, int(std::size(title)));
+    if (process != found->process || !::IsWindowVisible(window) || std::wstring_view(title) != L"Orvane")
+        return TRUE;
+    found->window = window;
+    return FALSE;
+}
+
+HWND windowOf(qint64 process)
+{
+    Found found{DWORD(process), nullptr};
+    ::EnumWindows(findOrvane, reinterpret_cast<LPARAM>(&found));
+    return found.window;
+}
+
+} // namespace
+
+// orvane.exe itself, as a user starts it: its window shows, and its buttons end it.
+class TstProgramWin : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsAndEnds_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Quit") << u"Quit"_qs;
+        QTest::newRow("the title bar's close") << u"close"_qs;
+    }
+
+    void startsAndEnds()
+    {
+        QFETCH(QString, how);
+
+        QProcess orvane;
+        orvane.start(QCoreApplication::applicationDirPath() + u"/" ORVANE_BINARY_NAME ""_qs, {});
+        QVERIFY2(orvane.waitForStarted(), qPrintable(orvane.errorString()));
+        HWND window = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((window = windowOf(orvane.processId())) != nullptr, 30'000);
+
+        // The client area the design gives, at the window's own DPI.
+        RECT client = {};
+        QVERIFY(::GetClientRect(window, &client));
+        const double scale = ::GetDpiForWindow(window) / 96.0;
+        QCOMPARE(QSize(int(client.right / scale + 0.5), int(client.bottom / scale + 0.5)), QSize(566, 361));
+
+        if (how == u"Quit") {
+            // The middle of the Quit button, 488,304 and 73 x 25 in the client area.
+            const LPARAM at = MAKELPARAM(int((488 + 36) * scale), int((304 + 12) * scale));
+            ::PostMessageW(window, WM_MOUSEMOVE, 0, at);
+            ::PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            ::PostMessageW(window, WM_LBUTTONUP, 0, at);
+        } else {
+            ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+        QVERIFY(orvane.waitForFinished(10'000));
+        QCOMPARE(orvane.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(orvane.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstProgramWin)
+#include "tst_program_win.moc"
