@@ -129,6 +129,23 @@ Result<qsizetype> readSome(HANDLE file, char *into, qsizetype room)
     return {qsizetype(n)};
 }
 
+// A deletion counts once it is on the disk: a stick that fails its writes drops it from the
+// cache only, and the file is there again next time. A directory that cannot be opened for
+// writing, or a file system that cannot flush one, leaves the deletion as made.
+Status flushDirectory(const QString &directory)
+{
+    const Handle dir(::CreateFileW(wide(directory), GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!dir.valid() || ::FlushFileBuffers(dir.get()))
+        return Status::Ok;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_HANDLE || error == ERROR_INVALID_PARAMETER
+            || error == ERROR_ACCESS_DENIED || error == ERROR_NOT_SUPPORTED
+        ? Status::Ok
+        : statusFromWindowsError(error);
+}
+
 class WindowsFileFunctions final : public FileFunctions
 {
 public:
@@ -154,7 +171,7 @@ public:
         // DeleteFileW removes a link itself and never a directory.
         if (!::DeleteFileW(wide(found)))
             return statusFromWindowsError(::GetLastError());
-        return Status::Ok;
+        return flushDirectory(found.left(qMax(found.lastIndexOf(u'\\'), found.lastIndexOf(u'/')) + 1));
     }
 
     Result<QString> lookup(const QString &path) override
