@@ -63,6 +63,10 @@ ln -sfn "$drive" "$prefix/dosdevices/f:"
 cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
 reg() { env "${wine_env[@]}" wine reg add "$@" /f >/dev/null; }
 reg 'HKLM\Software\Wine\Drives' /v f: /d floppy
+# h: a card reader without its card: a removable drive whose medium is not there.
+ln -sfn "$build/drives/no-medium" "$prefix/dosdevices/h:"
+reg 'HKLM\Software\Wine\Drives' /v h: /d floppy
+reg 'HKCU\Environment' /v ORVANE_EMPTY_DRIVE /d h:
 reg 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1
 reg 'HKCU\Environment' /v ORVANE_TEST_DRIVE /d f:
 reg 'HKCU\Environment' /v ORVANE_TEST_DRIVE_LABEL /d ORVANE

@@ -166,6 +166,22 @@ private Q_SLOTS:
         QVERIFY(std::none_of(firstFixed, volumes.end(), [](const platform::Volume &v) { return v.removable; }));
     }
 
+    // A card reader or floppy drive without its medium: listed, and never reported clean.
+    void driveWithoutMedium()
+    {
+        const QString drive = qEnvironmentVariable("ORVANE_EMPTY_DRIVE");
+        if (drive.isEmpty())
+            QSKIP("ORVANE_EMPTY_DRIVE names no drive without a medium set up for the test");
+        const QList<platform::Volume> volumes = platform::mountedVolumes();
+        QVERIFY(std::any_of(volumes.begin(), volumes.end(), [&](const platform::Volume &v) {
+            return v.driveSpecification == drive && v.removable;
+        }));
+        FakeControls controls(drive);
+        scan::TickCounter ticks = 0;
+        runTicks(ticks, 10, controls, platform::localFileFunctions());
+        QCOMPARE(controls.boxes, QStringList{kNotCheckedBox});
+    }
+
     // The disk worker keeps a drive that does not answer from holding up the others only if it
     // tells them apart by their paths.
     void workerTellsDrivesApart()
