@@ -22,33 +22,24 @@ skip() {
     exit 0
 }
 
-ensure_packages wine wine64 g++-mingw-w64-x86-64-posix dpkg-dev xz-utils xvfb xauth fonts-wine \
+ensure_packages wine wine64 g++-mingw-w64-x86-64-posix dpkg-dev xz-utils xvfb xauth fonts-wine icoutils \
     || skip "Wine or the mingw-w64 cross compiler cannot be installed"
 command -v wine >/dev/null || skip "no wine command"
 took "installing what it needs"
 
-qt_status=0
-qt="$(scripts/windows-qt.sh | tail -n1)" || qt_status=$?
-[ "$qt_status" -eq 2 ] && skip "Qt's source cannot be fetched"
-[ "$qt_status" -eq 0 ] || exit "$qt_status"
-took "Qt for Windows ($qt)"
-
 build="$PWD/build/windows"
 prefix="$build/wineprefix"
 drive="$build/drives/f"
-mkdir -p "$build"
 wine_env=(WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=")
 
-cmake -S . -B "$build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_PREFIX_PATH="$qt" \
-    -DQT_HOST_PATH=/usr \
-    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DBUILD_TESTING=ON \
+# Qt for Windows is built on the first run only.
+build_status=0
+scripts/windows-build.sh "$build" -DBUILD_TESTING=ON \
     -DCMAKE_CROSSCOMPILING_EMULATOR="env;WINEPREFIX=$prefix;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;wine" \
-    >/dev/null
-cmake --build "$build" --parallel "$(nproc)"
+    || build_status=$?
+[ "$build_status" -eq 2 ] && skip "Qt's source cannot be fetched"
+[ "$build_status" -eq 3 ] && skip "the mingw-w64 cross compiler cannot be installed"
+[ "$build_status" -eq 0 ] || exit "$build_status"
 took "building orvane.exe and the tests"
 
 # A fresh prefix each run; Qt Test's output reaches the console only through the registry's
