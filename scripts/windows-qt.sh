@@ -75,7 +75,7 @@ fi
 build="$work/build"
 start=$SECONDS
 rm -rf "$build"
-echo "Qt for Windows: building into $prefix (about 40 minutes on 2 cores, once)" >&2
+echo "Qt for Windows: building into $prefix (about a quarter of an hour on 2 cores, once)" >&2
 cmake -S "$src" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/mingw-w64.cmake" \
     -DCMAKE_EXE_LINKER_FLAGS= \
