@@ -14,12 +14,15 @@ shift $(($# > 0 ? 1 : 0))
 ensure_packages g++-mingw-w64-x86-64-posix dpkg-dev xz-utils cmake ninja-build qt6-base-dev || exit 3
 qt="$(scripts/windows-qt.sh | tail -n1)" # exits with 2 when the source cannot be fetched
 
+# Without the tests unless asked for; a tree configured before keeps its own choice.
+first_time=()
+[ -f "$build/CMakeCache.txt" ] || first_time=(-DBUILD_TESTING=OFF)
 cmake -S . -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$qt" \
     -DQT_HOST_PATH=/usr \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DBUILD_TESTING=OFF "$@" >/dev/null
+    "${first_time[@]}" "$@" >/dev/null
 cmake --build "$build" --parallel "$(nproc)"
 echo "$build/orvane.exe"

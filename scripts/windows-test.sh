@@ -66,7 +66,18 @@ took "a fresh Wine prefix"
 
 status=0
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$build" --output-on-failure || status=$?
-env "${wine_env[@]}" wineserver -k 2>/dev/null || true
 took "the tests under Wine"
+
+# The portable zip and the installer, as a user meets them.
+ensure_packages nsis zip unzip >/dev/null || skip "nsis cannot be installed"
+scripts/windows-package.sh "$build" >/dev/null
+took "packaging"
+env "${wine_env[@]}" xvfb-run -a -s "-screen 0 1280x1024x24" tests/check_packages_win.sh \
+    "$build"/package/orvane-*-windows-x64.zip "$build"/package/orvane-*-windows-x64-setup.exe \
+    "$build/tst_program_win.exe" 2>/dev/null || status=$?
+env "${wine_env[@]}" wineserver -k 2>/dev/null || true
+took "the packages' test under Wine"
+echo "Windows: the zip is $(stat -c %s "$build"/package/orvane-*-windows-x64.zip) bytes," \
+    "the installer $(stat -c %s "$build"/package/orvane-*-windows-x64-setup.exe) bytes"
 echo "Windows: $((SECONDS - start)) s in all; orvane.exe is $(stat -c %s "$build/orvane.exe") bytes"
 exit "$status"

@@ -53,7 +53,10 @@ private Q_SLOTS:
         QFETCH(QString, how);
 
         QProcess orvane;
-        orvane.start(QCoreApplication::applicationDirPath() + u"/" ORVANE_BINARY_NAME ""_qs, {});
+        // The one built beside the test, or the one ORVANE_EXE names (an installed one).
+        orvane.start(
+            qEnvironmentVariable("ORVANE_EXE", QCoreApplication::applicationDirPath() + u"/" ORVANE_BINARY_NAME ""_qs),
+            {});
         QVERIFY2(orvane.waitForStarted(), qPrintable(orvane.errorString()));
         HWND window = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((window = windowOf(orvane.processId())) != nullptr, 30'000);
