@@ -173,9 +173,8 @@ private Q_SLOTS:
         if (drive.isEmpty())
             QSKIP("ORVANE_EMPTY_DRIVE names no drive without a medium set up for the test");
         const QList<platform::Volume> volumes = platform::mountedVolumes();
-        QVERIFY(std::any_of(volumes.begin(), volumes.end(), [&](const platform::Volume &v) {
-            return v.driveSpecification == drive && v.removable;
-        }));
+        QVERIFY(std::any_of(volumes.begin(), volumes.end(),
+                            [&](const platform::Volume &v) { return v.driveSpecification == drive && v.removable; }));
         FakeControls controls(drive);
         scan::TickCounter ticks = 0;
         runTicks(ticks, 10, controls, platform::localFileFunctions());
