@@ -4,9 +4,8 @@
 // inside ("--guest DIR") to mount each image and act on it through the program's disk
 // worker, and reads the attributes back from the images with mtools once the guest has
 // halted. A slow or failing disk is a device-mapper target put under the mounted volume.
+#include "DiskImage.h"
 #include "FakeControls.h"
-#include "FatImage.h"
-#include "TempVolume.h"
 
 #include "platform/files/DiskWorker.h"
 #include "platform/files/VolumeFileFunctions.h"
@@ -45,7 +44,6 @@ constexpr const char *kFailingWrites = "flakey %1 0 0 1 1 error_writes";
 // cleared. Every file starts read-only, hidden, system and archive.
 struct Disk {
     const char *row;
-    const char *fsType = "vfat";
     bool readOnly = false;
     const char *name = "AUTORUN.INF"; // on the image
     const char *alias = nullptr;      // the 8.3 alias mtools gives it, to be renamed AUTORUN.INF
@@ -64,12 +62,8 @@ const Disk kDisks[] = {
     {.row = "vfat: name in another case", .name = "AutoRun.Inf"},
     {.row = "vfat: long name whose 8.3 alias is AUTORUN.INF", .name = "Readme for this stick.txt", .alias = "README~1TXT"},
     {.row = "vfat: Delete removes a file with R H S A", .action = Action::Delete, .box = nullptr, .attributes = "gone"},
-    {.row = "msdos: R H S A cleared, found, shown", .fsType = "msdos"},
-    {.row = "slow disk, 20 ms a request: found, cleared, shown", .table = "delay %1 0 20"},
     {.row = "disk slower than the deadline: not checked; the late reset lands, once", .table = kPastDeadline,
      .reset = Status::VolumeNotAnswering, .box = &kNotCheckedBox},
-    {.row = "disk failing its writes: found, shown; the reset never reaches it", .table = kFailingWrites,
-     .attributes = "RHSA"},
     {.row = "Delete on a disk failing its writes: said, the file stays", .table = kFailingWrites,
      .action = Action::Delete, .box = &kNotDeletedBox, .attributes = "RHSA"},
     {.row = "Delete on a disk slower than the deadline: said, the file stays", .table = kPastDeadline,
@@ -91,8 +85,8 @@ QString imagePath(const QString &dir, int disk)
 // Inside the guest: runs dmsetup with `arguments`; why it failed, or nothing.
 QString dmsetup(const QStringList &arguments)
 {
-    return FatImage::run(u"dmsetup"_qs, arguments) == 0 ? QString()
-                                                        : u"dmsetup "_qs + arguments.join(u' ') + u" failed"_qs;
+    return DiskImage::run(u"dmsetup"_qs, arguments) == 0 ? QString()
+                                                         : u"dmsetup "_qs + arguments.join(u' ') + u" failed"_qs;
 }
 
 // Inside the guest: mounts disk i, through a device-mapper device when it has a table, and
@@ -107,7 +101,7 @@ QString mountDisk(const QString &dir, int i)
         error = dmsetup({u"create"_qs, name, u"--table"_qs, u"0 %1 linear %2 0"_qs.arg(sectors, ubd)});
     const QByteArray device = QFile::encodeName(disk.table ? u"/dev/mapper/"_qs + name : ubd);
     if (error.isEmpty()
-        && ::mount(device.constData(), QFile::encodeName(mountPoint(dir, i)).constData(), disk.fsType,
+        && ::mount(device.constData(), QFile::encodeName(mountPoint(dir, i)).constData(), "vfat",
                    disk.readOnly ? MS_RDONLY : 0, nullptr)
             != 0)
         error = QString::fromLocal8Bit(std::strerror(errno));
@@ -120,7 +114,7 @@ QString mountDisk(const QString &dir, int i)
         if (error = dmsetup(step); !error.isEmpty())
             return error;
     }
-    if (FatImage::run(u"blockdev"_qs, {u"--flushbufs"_qs, u"/dev/mapper/"_qs + name}) != 0)
+    if (DiskImage::run(u"blockdev"_qs, {u"--flushbufs"_qs, u"/dev/mapper/"_qs + name}) != 0)
         return u"the device's buffers could not be flushed"_qs;
     QFile dropCaches(u"/proc/sys/vm/drop_caches"_qs);
     if (!dropCaches.open(QIODevice::WriteOnly) || dropCaches.write("3\n") != 2 || !dropCaches.flush())
@@ -194,7 +188,7 @@ bool renameAlias(const QString &image, const QByteArray &alias)
 QString attributesOnImage(const QString &image, const QString &name)
 {
     QByteArray listing;
-    if (FatImage::run(u"mattrib"_qs, {u"-i"_qs, image, u"::"_qs + name}, &listing) != 0)
+    if (DiskImage::run(u"mattrib"_qs, {u"-i"_qs, image, u"::"_qs + name}, &listing) != 0)
         return u"gone"_qs;
     const QByteArray flags = listing.left(listing.indexOf("::"));
     QString letters;
@@ -222,7 +216,7 @@ private Q_SLOTS:
             QSKIP("user-mode Linux (linux.uml, Debian's user-mode-linux) is not installed");
         if (QDir(u"/usr/lib/uml/modules"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
             QSKIP("user-mode Linux has no modules under /usr/lib/uml/modules");
-        if (const QString reason = FatImage::missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"dmsetup"_qs});
+        if (const QString reason = DiskImage::missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"dmsetup"_qs});
             !reason.isEmpty())
             QSKIP(qPrintable(reason));
         QVERIFY(m_dir.isValid());
@@ -233,8 +227,7 @@ private Q_SLOTS:
         for (int i = 0; i < kDiskCount; ++i) {
             const QString image = imagePath(m_dir.path(), i), name = QString::fromLatin1(kDisks[i].name);
             QVERIFY(QDir().mkpath(mountPoint(m_dir.path(), i)));
-            QVERIFY(
-                FatImage::makeImage(image, name, kAutorunText, {u"+r"_qs, u"+h"_qs, u"+s"_qs, u"+a"_qs}, u"1024"_qs));
+            QVERIFY(DiskImage::makeFat(image, {name}, u"1024"_qs));
             // The attributes stay with the alias's entry, whose name alone changes.
             if (kDisks[i].alias)
                 QVERIFY2(renameAlias(image, kDisks[i].alias), "the long name's alias is not where it was expected");
@@ -251,7 +244,7 @@ private Q_SLOTS:
                      "PATH=/usr/sbin:/usr/bin:/sbin:/bin; export PATH\n"
                      "echo booted > '%1/booted'\n"
                      "m=/usr/lib/uml/modules/$(uname -r)/kernel\n"
-                     "for module in fs/nls/nls_cp437 fs/nls/nls_iso8859-1 fs/fat/fat fs/fat/vfat fs/fat/msdos \\\n"
+                     "for module in fs/nls/nls_cp437 fs/nls/nls_iso8859-1 fs/fat/fat fs/fat/vfat \\\n"
                      "    drivers/md/dm-mod drivers/md/dm-delay drivers/md/dm-flakey; do\n"
                      "    insmod $m/$module.ko\n"
                      "done\n"
