@@ -44,6 +44,7 @@ constexpr const char *kFailingWrites = "flakey %1 0 0 1 1 error_writes";
 // cleared. Every file starts read-only, hidden, system and archive.
 struct Disk {
     const char *row;
+    const char *fsType = "vfat";
     bool readOnly = false;
     const char *name = "AUTORUN.INF"; // on the image
     const char *alias = nullptr;      // the 8.3 alias mtools gives it, to be renamed AUTORUN.INF
@@ -62,8 +63,12 @@ const Disk kDisks[] = {
     {.row = "vfat: name in another case", .name = "AutoRun.Inf"},
     {.row = "vfat: long name whose 8.3 alias is AUTORUN.INF", .name = "Readme for this stick.txt", .alias = "README~1TXT"},
     {.row = "vfat: Delete removes a file with R H S A", .action = Action::Delete, .box = nullptr, .attributes = "gone"},
+    {.row = "msdos: R H S A cleared, found, shown", .fsType = "msdos"},
+    {.row = "slow disk, 20 ms a request: found, cleared, shown", .table = "delay %1 0 20"},
     {.row = "disk slower than the deadline: not checked; the late reset lands, once", .table = kPastDeadline,
      .reset = Status::VolumeNotAnswering, .box = &kNotCheckedBox},
+    {.row = "disk failing its writes: found, shown; the reset never reaches it", .table = kFailingWrites,
+     .attributes = "RHSA"},
     {.row = "Delete on a disk failing its writes: said, the file stays", .table = kFailingWrites,
      .action = Action::Delete, .box = &kNotDeletedBox, .attributes = "RHSA"},
     {.row = "Delete on a disk slower than the deadline: said, the file stays", .table = kPastDeadline,
@@ -101,7 +106,7 @@ QString mountDisk(const QString &dir, int i)
         error = dmsetup({u"create"_qs, name, u"--table"_qs, u"0 %1 linear %2 0"_qs.arg(sectors, ubd)});
     const QByteArray device = QFile::encodeName(disk.table ? u"/dev/mapper/"_qs + name : ubd);
     if (error.isEmpty()
-        && ::mount(device.constData(), QFile::encodeName(mountPoint(dir, i)).constData(), "vfat",
+        && ::mount(device.constData(), QFile::encodeName(mountPoint(dir, i)).constData(), disk.fsType,
                    disk.readOnly ? MS_RDONLY : 0, nullptr)
             != 0)
         error = QString::fromLocal8Bit(std::strerror(errno));
@@ -244,7 +249,7 @@ private Q_SLOTS:
                      "PATH=/usr/sbin:/usr/bin:/sbin:/bin; export PATH\n"
                      "echo booted > '%1/booted'\n"
                      "m=/usr/lib/uml/modules/$(uname -r)/kernel\n"
-                     "for module in fs/nls/nls_cp437 fs/nls/nls_iso8859-1 fs/fat/fat fs/fat/vfat \\\n"
+                     "for module in fs/nls/nls_cp437 fs/nls/nls_iso8859-1 fs/fat/fat fs/fat/vfat fs/fat/msdos \\\n"
                      "    drivers/md/dm-mod drivers/md/dm-delay drivers/md/dm-flakey; do\n"
                      "    insmod $m/$module.ko\n"
                      "done\n"

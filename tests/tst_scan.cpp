@@ -218,6 +218,7 @@ private Q_SLOTS:
         row("clean: pane emptied", "", false, CheckValue::Ticked, kCleanBox, QString());
         row("infected: text shown", "ro:AUTORUN.INF", false, CheckValue::Ticked, kFoundBox, kAutorunShown);
         row("infected, unticked: pane kept", "ro:AUTORUN.INF", false, CheckValue::Unticked, kFoundBox, typed);
+        row("infected, greyed: pane kept", "ro:AUTORUN.INF", false, CheckValue::Greyed, kFoundBox, typed);
         row("write-protected, reset fails: still found", "ro:AUTORUN.INF", true, CheckValue::Ticked, kFoundBox,
             kAutorunShown);
         row("drive unreadable: not checked, pane emptied", "ro:AUTORUN.INF", false, CheckValue::Ticked, kNotCheckedBox,
