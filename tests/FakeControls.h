@@ -71,31 +71,24 @@ private:
     platform::TextFileLoader m_r;
 };
 
-// The machine's file functions (or `files`), except that the volume may refuse every write,
-// and the disk may change right after one chosen operation ("reset" or "lookup");
-// remembers what the last reset answered.
+// The machine's file functions (or `files`), except that the disk may change right after one
+// chosen operation ("reset" or "lookup"); remembers what the last reset answered.
 class ScriptedFiles final : public platform::FileFunctions
 {
 public:
     explicit ScriptedFiles(platform::FileFunctions &files = platform::localFileFunctions()) : m_files(files) {}
 
-    bool writeProtected = false;
     QString changeAfter;
     std::function<void()> change;
     platform::Status reset = platform::Status::NotFound;
 
     platform::Status setAttributes(const QString &path, platform::FileAttributes attributes) override
     {
-        reset = writeProtected ? platform::Status::WriteProtected : m_files.setAttributes(path, attributes);
+        reset = m_files.setAttributes(path, attributes);
         changed(u"reset"_qs);
         return reset;
     }
-    platform::Status deleteFile(const QString &path) override
-    {
-        if (!writeProtected)
-            return m_files.deleteFile(path);
-        return m_files.lookup(path).value.isEmpty() ? platform::Status::NotFound : platform::Status::WriteProtected;
-    }
+    platform::Status deleteFile(const QString &path) override { return m_files.deleteFile(path); }
     platform::Result<QString> lookup(const QString &path) override
     {
         platform::Result<QString> found = m_files.lookup(path);

@@ -161,40 +161,30 @@ private Q_SLOTS:
     void deleteCommand_data()
     {
         QTest::addColumn<QStringList>("layout");
-        QTest::addColumn<QString>("volume"); // "writable", "write-protected" or "not selected"
+        QTest::addColumn<bool>("selected");
         QTest::addColumn<QStringList>("left");
-        QTest::addColumn<QStringList>("boxes");
 
-        const auto row = [](const char *name, const char *layout, const QString &volume, const char *left,
-                            const QStringList &boxes) {
-            QTest::newRow(name) << entriesOf(layout) << volume << entriesOf(left) << boxes;
-        };
-        row("read-only file deleted silently", "ro:AUTORUN.INF", u"writable"_qs, "", {});
-        row("no file, nothing said", "", u"writable"_qs, "", {});
-        row("directory kept, nothing said", "dir:autorun.inf", u"writable"_qs, "autorun.inf", {});
-        row("write-protected: failure said", "autorun.inf", u"write-protected"_qs, "autorun.inf", {kNotDeletedBox});
-        row("write-protected, no file: silent", "", u"write-protected"_qs, "", {});
-        row("no volume selected: silent", "autorun.inf", u"not selected"_qs, "autorun.inf", {});
+        // A failed Delete is said on the read-only volumes of tst_volumes.
+        QTest::newRow("read-only file deleted silently") << entriesOf("ro:AUTORUN.INF") << true << QStringList();
+        QTest::newRow("no file, nothing said") << QStringList() << true << QStringList();
+        QTest::newRow("no volume selected: silent") << entriesOf("autorun.inf") << false << entriesOf("autorun.inf");
     }
 
     void deleteCommand()
     {
         QFETCH(QStringList, layout);
-        QFETCH(QString, volume);
+        QFETCH(bool, selected);
         QFETCH(QStringList, left);
-        QFETCH(QStringList, boxes);
 
         TempVolume disk(layout);
-        ScriptedFiles files;
-        files.writeProtected = volume == u"write-protected";
         FakeControls controls(disk.root());
-        if (volume == u"not selected")
+        if (!selected)
             controls.drive.reset();
         controls.caption = controls.contents = u"before"_qs;
 
-        scan::deleteCommand(controls, files);
+        scan::deleteCommand(controls, platform::localFileFunctions());
         QCOMPARE(disk.entries(), left);
-        QCOMPARE(controls.boxes, boxes);
+        QCOMPARE(controls.boxes, QStringList());
         // Delete touches no control but its box.
         QCOMPARE(controls.caption + controls.contents, u"beforebefore"_qs);
         QCOMPARE(controls.progress, 0);
@@ -204,42 +194,36 @@ private Q_SLOTS:
     void wholeScan_data()
     {
         QTest::addColumn<QStringList>("layout");
-        QTest::addColumn<bool>("writeProtected");
         QTest::addColumn<CheckValue>("check");
         QTest::addColumn<QString>("failing"); // the control whose read fails
         QTest::addColumn<QString>("verdict");
         QTest::addColumn<QString>("contents");
 
-        const auto row = [](const char *name, const char *layout, bool writeProtected, CheckValue check,
-                            const QString &verdict, const QString &contents, const QString &failing = {}) {
-            QTest::newRow(name) << entriesOf(layout) << writeProtected << check << failing << verdict << contents;
+        const auto row = [](const char *name, const char *layout, CheckValue check, const QString &verdict,
+                            const QString &contents, const QString &failing = {}) {
+            QTest::newRow(name) << entriesOf(layout) << check << failing << verdict << contents;
         };
         const QString typed = u"typed by the user"_qs;
-        row("clean: pane emptied", "", false, CheckValue::Ticked, kCleanBox, QString());
-        row("infected: text shown", "ro:AUTORUN.INF", false, CheckValue::Ticked, kFoundBox, kAutorunShown);
-        row("infected, unticked: pane kept", "ro:AUTORUN.INF", false, CheckValue::Unticked, kFoundBox, typed);
-        row("infected, greyed: pane kept", "ro:AUTORUN.INF", false, CheckValue::Greyed, kFoundBox, typed);
-        row("write-protected, reset fails: still found", "ro:AUTORUN.INF", true, CheckValue::Ticked, kFoundBox,
-            kAutorunShown);
-        row("drive unreadable: not checked, pane emptied", "ro:AUTORUN.INF", false, CheckValue::Ticked, kNotCheckedBox,
+        row("clean: pane emptied", "", CheckValue::Ticked, kCleanBox, QString());
+        row("infected: text shown", "ro:AUTORUN.INF", CheckValue::Ticked, kFoundBox, kAutorunShown);
+        row("infected, unticked: pane kept", "ro:AUTORUN.INF", CheckValue::Unticked, kFoundBox, typed);
+        row("infected, greyed: pane kept", "ro:AUTORUN.INF", CheckValue::Greyed, kFoundBox, typed);
+        row("drive unreadable: not checked, pane emptied", "ro:AUTORUN.INF", CheckValue::Ticked, kNotCheckedBox,
             QString(), u"drive"_qs);
-        row("check box unreadable: as ticked", "ro:AUTORUN.INF", false, CheckValue::Unticked, kFoundBox, kAutorunShown,
+        row("check box unreadable: as ticked", "ro:AUTORUN.INF", CheckValue::Unticked, kFoundBox, kAutorunShown,
             u"check"_qs);
     }
 
     void wholeScan()
     {
         QFETCH(QStringList, layout);
-        QFETCH(bool, writeProtected);
         QFETCH(CheckValue, check);
         QFETCH(QString, failing);
         QFETCH(QString, verdict);
         QFETCH(QString, contents);
 
         TempVolume disk(layout);
-        ScriptedFiles files;
-        files.writeProtected = writeProtected;
-        FakeControls controls(disk.root(), files);
+        FakeControls controls(disk.root());
         controls.check = check;
         if (failing == u"drive")
             controls.drive.reset();
@@ -249,14 +233,14 @@ private Q_SLOTS:
 
         scan::TickCounter tickCount = 0;
         scan::searchCommand(controls);
-        runTicks(tickCount, 9, controls, files);
+        runTicks(tickCount, 9, controls);
         QCOMPARE(tickCount, 9);
 
         QString shownWithVerdict;
         controls.whileBoxOpen = [&] {
             shownWithVerdict = controls.caption + u' ' + QString::number(controls.progress);
         };
-        runTicks(tickCount, 1, controls, files);
+        runTicks(tickCount, 1, controls);
         QCOMPARE(shownWithVerdict, u"Loading... 100"_qs);
         QCOMPARE(controls.boxes, QStringList{verdict});
         QCOMPARE(controls.contents, contents);
