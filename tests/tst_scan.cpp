@@ -42,8 +42,6 @@ private Q_SLOTS:
         };
         const Status ok = Status::Ok, none = Status::NotFound, special = Status::NotRegularFile;
         row("no file", "", "", none, none, none, "");
-        row("lower case", "autorun.inf", "autorun.inf", ok, ok, ok, "");
-        row("upper case", "AUTORUN.INF", "AUTORUN.INF", ok, ok, ok, "");
         row("mixed case, read-only", "ro:Autorun.Inf", "Autorun.Inf", ok, ok, ok, "");
         row("several cases: the exact name wins", "AUTORUN.INF autorun.inf Autorun.Inf", "autorun.inf", ok, ok, ok,
             "AUTORUN.INF Autorun.Inf");
