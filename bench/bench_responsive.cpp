@@ -3,7 +3,8 @@
 // "Search Viruses" to the verdict box on screen and the longest pause in event processing meanwhile,
 // on a healthy volume, a 65 000-entry FUSE FAT root and a FUSE disk whose daemon is stopped; on
 // that one also "Quit" during the wait to the process's exit.
-#include "FatImage.h"
+#include "DiskImage.h"
+#include "ModalWatcher.h"
 #include "Stats.h"
 
 #include "Form1.h"
@@ -52,25 +53,6 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
-// Calls `onScreen` with each message box once its window is exposed (mapped and drawable).
-struct BoxOnScreen : QObject {
-    explicit BoxOnScreen(std::function<void(QMessageBox &)> onScreen) : m_onScreen(std::move(onScreen))
-    {
-        qApp->installEventFilter(this);
-    }
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (auto *box = qobject_cast<QMessageBox *>(watched); box && event->type() == QEvent::Show)
-            m_box = box;
-        else if (event->type() == QEvent::Expose && m_box && watched == m_box->windowHandle()
-                 && m_box->windowHandle()->isExposed())
-            m_onScreen(*std::exchange(m_box, nullptr));
-        return false;
-    }
-    std::function<void(QMessageBox &)> m_onScreen;
-    QMessageBox *m_box = nullptr;
-};
-
 struct Scan {
     double verdictMs = -1;    // click to the box on screen
     double longestGapMs = -1; // between two beats of a 1 ms timer, click to the box's dismissal
@@ -95,15 +77,14 @@ Scan scanOnce(Form1 &window)
     beat.setTimerType(Qt::PreciseTimer);
     beat.callOnTimeout(sinceLast);
     bool dismissed = false;
-    BoxOnScreen boxes([&](QMessageBox &box) {
+    // Called from the box's own loop, as soon as it runs once the box is on screen.
+    ModalWatcher boxes([&](QMessageBox &box) {
         scan.verdictMs = monotonicMs() - start;
         scan.text = box.text();
-        QTimer::singleShot(0, &box, [&, button = box.button(QMessageBox::Ok)] {
-            sinceLast();
-            beat.stop();
-            button->click();
-            dismissed = true;
-        });
+        sinceLast();
+        beat.stop();
+        box.button(QMessageBox::Ok)->click();
+        dismissed = true;
     });
     beat.start(1);
     start = last = monotonicMs();
@@ -158,7 +139,7 @@ void printScans(const QString &volume, const QList<Scan> &runs, const QString &e
 
 // A FAT32 image whose root holds `entries` empty 8.3 files, copied in by as few mcopy runs as
 // the argument limit allows (mcopy's cost grows with the square of a directory's size).
-bool buildCrowdedRoot(FatImage &fat, int entries)
+bool buildCrowdedRoot(DiskImage &fat, int entries)
 {
     QElapsedTimer clock;
     clock.start();
@@ -178,10 +159,10 @@ bool buildCrowdedRoot(FatImage &fat, int entries)
         runs.last().append(name);
     }
     const QStringList format{u"-F"_qs, u"32"_qs, u"-s"_qs, u"1"_qs, u"-C"_qs, fat.image(), u"65536"_qs};
-    bool built = FatImage::run(u"mkfs.vfat"_qs, format) == 0;
+    bool built = DiskImage::run(u"mkfs.vfat"_qs, format) == 0;
     for (const QStringList &names : std::as_const(runs)) {
         const QStringList arguments = QStringList{u"-i"_qs, fat.image()} + names + QStringList{u"::"_qs};
-        built = built && FatImage::run(u"mcopy"_qs, arguments, nullptr, -1) == 0;
+        built = built && DiskImage::run(u"mcopy"_qs, arguments, nullptr, -1) == 0;
     }
     QDir::setCurrent(previous);
     std::printf("Image of %d root entries built in %.1f s by %lld mcopy runs.\n", entries,
@@ -230,14 +211,14 @@ int main(int argc, char *argv[])
     for (int i = 0; i < kRuns && select(window, healthy.path()); ++i)
         healthyRuns.append(scanOnce(window));
 
-    QString reason = FatImage::unavailableReason();
-    FatImage fat;
+    QString reason = DiskImage::unavailableReason(DiskImage::Kind::Fat);
+    DiskImage fat(DiskImage::Kind::Fat);
     if (reason.isEmpty() && !buildCrowdedRoot(fat, kRootEntries))
         reason = u"the image could not be built"_qs;
     QList<Scan> crowdedRuns;
     if (reason.isEmpty() && !fat.mount(u"ro"_qs))
         reason = u"fusefat could not mount the image"_qs;
-    for (int i = 0; reason.isEmpty() && i < kRuns && select(window, fat.mountPoint()); ++i)
+    for (int i = 0; reason.isEmpty() && i < kRuns && select(window, fat.root()); ++i)
         crowdedRuns.append(scanOnce(window));
 
     QList<Scan> stoppedRuns;
@@ -247,12 +228,12 @@ int main(int argc, char *argv[])
     for (int i = 0; reason.isEmpty() && i < kStoppedRuns; ++i) {
         Form1 fresh(platform::DiskWorker::kDeadline); // a volume stuck in one worker fails at once in it after
         fresh.show();
-        if (QTest::qWaitForWindowExposed(&fresh) && select(fresh, fat.mountPoint()))
+        if (QTest::qWaitForWindowExposed(&fresh) && select(fresh, fat.root()))
             stoppedRuns.append(scanOnce(fresh));
     }
     for (int i = 0; reason.isEmpty() && i < kStoppedRuns; ++i) {
         QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kQuitChild), fat.mountPoint()});
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kQuitChild), fat.root()});
         if (!child.waitForFinished(20'000)) {
             child.kill();
             child.waitForFinished();

@@ -1,84 +1,140 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "FatImage.h"
 #include "TempVolume.h"
 
 #include "platform/files/VolumeList.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <QProcess>
+#include <QStandardPaths>
 
+#include <csignal>
 #include <dirent.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <optional>
 
 // A disk image laid out from short descriptions and mounted at a directory whose name is
-// given as bytes; unmounted, and its loop device let go, when it goes. Ext2 is mounted
-// by the kernel from a loop device that stays attached between mounts, so the volume comes
-// back with the same source; Ntfs through ntfs-3g straight from the image file, or from a
-// loop device once attachLoop() made one.
-// Entries: "NAME" a file holding kAutorunText, "dir:NAME" a directory, "lying:NAME" a
-// regular file whose directory entry calls it a directory (Ext2 only).
+// given as bytes (in a temporary directory, or in `parent`); unmounted, and its loop device
+// let go, when it goes. Fat is mounted through fusefat; Ext2 by the kernel from a loop
+// device that stays attached between mounts, so the volume comes back with the same
+// source; Ntfs through ntfs-3g straight from the image file, or from a loop device once
+// attachLoop() made one. Entries as TempVolume lays them (Ext2 all of them); on Fat and
+// Ntfs only files, Fat's read-only, hidden, system and archive as a worm leaves them.
+// Ext2 also has "lying:NAME", a regular file whose directory entry calls it a directory.
 class DiskImage
 {
 public:
-    enum class Kind { Ext2, Ntfs };
+    enum class Kind { Fat, Ext2, Ntfs };
 
     // Why such an image cannot be mounted here, or an empty string when it can.
     static QString unavailableReason(Kind kind)
     {
         if (::geteuid() != 0)
-            return QStringLiteral("mounting a disk image needs root");
-        if (!QFile::exists(u"/dev/loop-control"_qs))
-            return u"no loop devices on this machine"_qs;
-        if (kind == Kind::Ntfs && !QFile::exists(u"/dev/fuse"_qs))
+            return u"mounting a disk image needs root"_qs;
+        if (kind != Kind::Ext2 && !QFile::exists(u"/dev/fuse"_qs))
             return u"no /dev/fuse on this machine"_qs;
-        return FatImage::missingTool(kind == Kind::Ext2 ? QStringList{u"mkfs.ext2"_qs, u"debugfs"_qs, u"losetup"_qs}
-                                                        : QStringList{u"mkntfs"_qs, u"ntfs-3g"_qs, u"losetup"_qs});
+        if (kind != Kind::Fat && !QFile::exists(u"/dev/loop-control"_qs))
+            return u"no loop devices on this machine"_qs;
+        if (kind == Kind::Fat)
+            return missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"fusefat"_qs});
+        return missingTool(kind == Kind::Ext2 ? QStringList{u"mkfs.ext2"_qs, u"debugfs"_qs, u"losetup"_qs}
+                                              : QStringList{u"mkntfs"_qs, u"ntfs-3g"_qs, u"losetup"_qs});
     }
 
-    explicit DiskImage(Kind kind, const QByteArray &mountName = "stick")
-        : m_kind(kind), m_mountPoint(QFile::encodeName(m_dir.path()) + '/' + mountName)
+    // "TOOL is not installed" for the first of `tools` found neither on PATH nor in the
+    // system directories; an empty string when all are there.
+    static QString missingTool(const QStringList &tools)
     {
+        for (const QString &tool : tools) {
+            if (QStandardPaths::findExecutable(tool).isEmpty()
+                && QStandardPaths::findExecutable(tool, {u"/sbin"_qs, u"/usr/sbin"_qs}).isEmpty())
+                return tool + u" is not installed"_qs;
+        }
+        return {};
+    }
+
+    // `timeoutMs` -1: no time limit.
+    static int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr,
+                   int timeoutMs = 60'000)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"MTOOLS_SKIP_CHECK"_qs, u"1"_qs);
+        env.insert(u"PATH"_qs, env.value(u"PATH"_qs) + u":/sbin:/usr/sbin"_qs);
+        p.setProcessEnvironment(env);
+        p.start(program, arguments);
+        if (!p.waitForFinished(timeoutMs))
+            return -1;
+        if (output)
+            *output = p.readAllStandardOutput();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
+    // The FAT image file `image` of `kib` KiB, holding each of `names` with kAutorunText,
+    // read-only, hidden, system and archive.
+    static bool makeFat(const QString &image, const QStringList &names, const QString &kib = u"4096"_qs)
+    {
+        QFile source(image + u".source"_qs);
+        if (!source.open(QIODevice::WriteOnly) || source.write(kAutorunText) != kAutorunText.size())
+            return false;
+        source.close();
+        bool made = run(u"mkfs.vfat"_qs, {u"-C"_qs, image, kib}) == 0;
+        for (const QString &name : names) {
+            made = made && run(u"mcopy"_qs, {u"-i"_qs, image, source.fileName(), u"::"_qs + name}) == 0
+                && run(u"mattrib"_qs, {u"-i"_qs, image, u"+r"_qs, u"+h"_qs, u"+s"_qs, u"+a"_qs, u"::"_qs + name}) == 0;
+        }
+        return made;
+    }
+
+    explicit DiskImage(Kind kind, const QByteArray &mountName = "stick", const QString &parent = {})
+        : m_kind(kind), m_mountPoint(QFile::encodeName(parent.isEmpty() ? m_dir.path() : parent) + '/' + mountName)
+    {
+        QDir().mkpath(QFileInfo(QFile::decodeName(m_mountPoint)).path());
         ::mkdir(m_mountPoint.constData(), 0755);
     }
     DiskImage(const DiskImage &) = delete;
     DiskImage &operator=(const DiskImage &) = delete;
     ~DiskImage()
     {
-        unmount();
+        resume();
+        // A call of a disk thread may still be on its way out of the volume: let it go lazily.
+        if (!unmount())
+            ::umount2(m_mountPoint.constData(), MNT_DETACH);
         if (!m_loop.isEmpty())
-            FatImage::run(u"losetup"_qs, {u"-d"_qs, m_loop});
+            run(u"losetup"_qs, {u"-d"_qs, m_loop});
         ::rmdir(m_mountPoint.constData()); // QTemporaryDir cannot name it where it is not UTF-8
     }
 
-    bool create(const QStringList &layout) { return m_kind == Kind::Ext2 ? createExt2(layout) : createNtfs(layout); }
+    bool create(const QStringList &layout)
+    {
+        if (m_kind == Kind::Fat)
+            return makeFat(image(), layout);
+        return m_kind == Kind::Ext2 ? createExt2(layout) : createNtfs(layout);
+    }
 
-    // `ntfsOptions`: ntfs-3g's, such as "ro".
-    bool mount(const QString &ntfsOptions = u"rw"_qs)
+    // `options`: fusefat's ("ro", "rw+") or ntfs-3g's ("ro", "rw"); Ext2 is mounted read-write.
+    bool mount(const QString &options = u"rw"_qs)
     {
         if (m_mounted)
             return true;
-        if (m_kind == Kind::Ntfs) {
-            m_mounted =
-                FatImage::run(u"ntfs-3g"_qs, {u"-o"_qs, ntfsOptions, source(), QFile::decodeName(m_mountPoint)}) == 0;
-            return m_mounted;
+        if (m_kind == Kind::Ext2) {
+            m_mounted = attachLoop()
+                && ::mount(QFile::encodeName(m_loop).constData(), m_mountPoint.constData(), "ext2", 0, nullptr) == 0;
+        } else {
+            m_mounted = run(m_kind == Kind::Fat ? u"fusefat"_qs : u"ntfs-3g"_qs,
+                            {u"-o"_qs, options, source(), QFile::decodeName(m_mountPoint)})
+                == 0;
         }
-        if (!attachLoop())
-            return false;
-        m_mounted = ::mount(QFile::encodeName(m_loop).constData(), m_mountPoint.constData(), "ext2", 0, nullptr) == 0;
         return m_mounted;
     }
 
     bool attachLoop()
     {
         QByteArray out;
-        if (m_loop.isEmpty() && FatImage::run(u"losetup"_qs, {u"-f"_qs, u"--show"_qs, image()}, &out) == 0)
+        if (m_loop.isEmpty() && run(u"losetup"_qs, {u"-f"_qs, u"--show"_qs, image()}, &out) == 0)
             m_loop = QString::fromLocal8Bit(out.trimmed());
         return !m_loop.isEmpty();
     }
@@ -91,6 +147,8 @@ public:
     }
 
     QByteArray mountPoint() const { return m_mountPoint; }
+    QString root() const { return QFile::decodeName(m_mountPoint); }
+    QString source() const { return m_loop.isEmpty() ? image() : m_loop; }
 
     // The listed volume whose root is the directory `mountPoint` names now.
     static std::optional<platform::Volume> listedAt(const QByteArray &mountPoint)
@@ -104,8 +162,6 @@ public:
         }
         return std::nullopt;
     }
-
-    QString source() const { return m_loop.isEmpty() ? image() : m_loop; }
 
     // The root's entries as the kernel lists them, less the file system's own.
     QStringList entries() const
@@ -123,8 +179,51 @@ public:
         return names;
     }
 
-private:
+    // Stops the FUSE daemon, as a disk that no longer answers; resume() lets it go on.
+    bool stop()
+    {
+        // A request already on its way may still be answered: stopped means every thread is.
+        const pid_t pid = daemonPid();
+        return pid > 0 && ::kill(pid, SIGSTOP) == 0 && QTest::qWaitFor([pid] {
+                   const QByteArray states = threadStates(QString::number(pid));
+                   return states.count('T') == states.size();
+               });
+    }
+    bool resume()
+    {
+        const pid_t pid = daemonPid();
+        return pid > 0 && ::kill(pid, SIGCONT) == 0;
+    }
+
+    // The scheduler's state letter of each thread of process `pid` ("self": this one), such
+    // as D for a wait no signal interrupts and T for stopped; "?" for one that is gone.
+    static QByteArray threadStates(const QString &pid)
+    {
+        QByteArray states;
+        const QString tasks = u"/proc/"_qs + pid + u"/task/"_qs;
+        for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(tasks + task + u"/stat"_qs);
+            // "pid (name) state ...": the name may hold anything, the state follows its last ')'.
+            const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+            states += line.isEmpty() ? QByteArray("?") : line.mid(line.lastIndexOf(')') + 2, 1);
+        }
+        return states;
+    }
+
     QString image() const { return m_dir.filePath(u"volume.img"_qs); }
+
+private:
+    // The FUSE daemon: the process whose command line names this image.
+    [[nodiscard]] pid_t daemonPid() const
+    {
+        for (const QString &pid : QDir(u"/proc"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile cmdline(u"/proc/"_qs + pid + u"/cmdline"_qs);
+            if (m_mounted && m_kind != Kind::Ext2 && pid.toInt() > 0 && cmdline.open(QIODevice::ReadOnly)
+                && cmdline.readAll().split('\0').contains(QFile::encodeName(image())))
+                return pid.toInt();
+        }
+        return 0;
+    }
 
     bool createExt2(const QStringList &layout)
     {
@@ -134,12 +233,12 @@ private:
                 lying.append(entry.section(u':', -1));
             m_source.lay(entry.startsWith(u"lying:") ? u"dir:"_qs + lying.last() : entry);
         }
-        if (FatImage::run(u"mkfs.ext2"_qs, {u"-q"_qs, u"-F"_qs, u"-d"_qs, m_source.root(), image(), u"4M"_qs}) != 0)
+        if (run(u"mkfs.ext2"_qs, {u"-q"_qs, u"-F"_qs, u"-d"_qs, m_source.root(), image(), u"4M"_qs}) != 0)
             return false;
-        // The inode becomes a regular file; the entry in its directory still says directory.
+        // The inode becomes an empty regular file; the entry in its directory still says directory.
         for (const QString &name : lying) {
-            for (const QString &field : {u"mode 0100644"_qs, u"links_count 1"_qs}) {
-                if (FatImage::run(u"debugfs"_qs, {u"-w"_qs, u"-R"_qs, u"sif "_qs + name + u' ' + field, image()}) != 0)
+            for (const QString &field : {u"mode 0100644"_qs, u"links_count 1"_qs, u"size 0"_qs}) {
+                if (run(u"debugfs"_qs, {u"-w"_qs, u"-R"_qs, u"sif "_qs + name + u' ' + field, image()}) != 0)
                     return false;
             }
         }
@@ -150,11 +249,11 @@ private:
     {
         if (QFile f(image()); !f.open(QIODevice::WriteOnly) || !f.resize(8 << 20))
             return false;
-        if (FatImage::run(u"mkntfs"_qs, {u"-q"_qs, u"-F"_qs, u"-f"_qs, image()}) != 0 || !mount())
+        if (run(u"mkntfs"_qs, {u"-q"_qs, u"-F"_qs, u"-f"_qs, image()}) != 0 || !mount())
             return false;
         bool written = true;
         for (const QString &name : layout) {
-            QFile f(QFile::decodeName(m_mountPoint) + u'/' + name);
+            QFile f(root() + u'/' + name);
             written = written && f.open(QIODevice::WriteOnly) && f.write(kAutorunText) == kAutorunText.size();
         }
         return written;

@@ -5,35 +5,45 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 #include <functional>
 
-// Watches for modal message boxes while the test's event loop runs: notes each one as
-// "title|text|icon" and dismisses it (by OK, unless `onBox` does something else).
+// Watches for message boxes while the event loop runs: once one is on screen (its window
+// exposed), notes it as "title|text|style" (the style as platform::MessageStyle numbers
+// it), and then, from the box's own loop, dismisses it by OK unless `onBox` does
+// something else.
 class ModalWatcher : public QObject
 {
 public:
     explicit ModalWatcher(std::function<void(QMessageBox &)> onBox = {}) : m_onBox(std::move(onBox))
     {
-        m_poll.setInterval(10);
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            // A new box may reuse an old one's address; a mark on the object tells them apart.
-            if (!box || box->property("seenByTest").toBool())
-                return;
-            box->setProperty("seenByTest", true);
-            seen.append(box->windowTitle() + u'|' + box->text() + u'|' + QString::number(int(box->icon())));
-            if (m_onBox)
-                m_onBox(*box);
-            else
-                box->button(QMessageBox::Ok)->click();
-        });
-        m_poll.start();
+        qApp->installEventFilter(this);
     }
 
     QStringList seen;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (auto *box = qobject_cast<QMessageBox *>(watched); box && event->type() == QEvent::Show) {
+            m_box = box;
+        } else if (event->type() == QEvent::Expose && m_box && watched == m_box->windowHandle()
+                   && m_box->windowHandle()->isExposed()) {
+            QMessageBox *box = std::exchange(m_box, nullptr);
+            seen.append(box->windowTitle() + u'|' + box->text() + u'|'
+                        + (box->icon() == QMessageBox::Warning ? u"48"_qs : u"64"_qs));
+            QTimer::singleShot(0, box, [this, box] {
+                if (m_onBox)
+                    m_onBox(*box);
+                else
+                    box->button(QMessageBox::Ok)->click();
+            });
+        }
+        return false;
+    }
+
 private:
-    QTimer m_poll;
     std::function<void(QMessageBox &)> m_onBox;
+    QMessageBox *m_box = nullptr;
 };

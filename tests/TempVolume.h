@@ -22,7 +22,8 @@ inline QStringList entriesOf(const char *spaced)
 
 // A temporary directory standing for a volume's root, laid out from short descriptions:
 // "NAME" a file holding kAutorunText, "ro:NAME" the same read-only, "dir:NAME" a
-// directory, "fifo:NAME" a FIFO, "link:NAME" a link to outside() holding "outside".
+// directory, "fifo:NAME" a FIFO, "link:NAME" a link to outside() holding "outside",
+// "hard:NAME" another name of the file autorun.inf laid before it.
 class TempVolume
 {
 public:
@@ -50,13 +51,15 @@ public:
         if (kind == u"dir")
             QVERIFY(QDir(root()).mkdir(name));
 #ifdef Q_OS_WIN
-        else if (kind == u"fifo" || kind == u"link")
+        else if (kind == u"fifo" || kind == u"link" || kind == u"hard")
             QFAIL("Windows has no FIFOs, and its links need a privilege");
 #else
         else if (kind == u"fifo")
             QCOMPARE(::mkfifo(at.constData(), 0644), 0);
         else if (kind == u"link")
             QCOMPARE(::symlink(QFile::encodeName(outside()).constData(), at.constData()), 0);
+        else if (kind == u"hard")
+            QCOMPARE(::link(QFile::encodeName(path(u"autorun.inf"_qs)).constData(), at.constData()), 0);
 #endif
         else
             write(name, kAutorunText, kind == u"ro" ? 0444 : 0644);

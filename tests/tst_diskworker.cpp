@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
+#include "FakeControls.h"
+
 #include "platform/files/DiskWorker.h"
+#include "platform/files/WorkerFileFunctions.h"
 
 #include <QSemaphore>
 #include <QTest>
@@ -9,6 +12,28 @@ using namespace std::chrono_literals;
 
 namespace {
 constexpr auto kDeadline = 100ms;
+
+// A disk that takes every lookup past the deadline, then answers that there is no file.
+class BlockingLookup final : public platform::FileFunctions
+{
+public:
+    QSemaphore answer;
+
+    platform::Status setAttributes(const QString &, platform::FileAttributes) override
+    {
+        return platform::Status::NotFound;
+    }
+    platform::Status deleteFile(const QString &) override { return platform::Status::NotFound; }
+    platform::Result<QString> lookup(const QString &) override
+    {
+        answer.acquire();
+        return {QString()};
+    }
+    platform::Result<QByteArray> readPrefix(const QString &, qsizetype) override
+    {
+        return platform::Result<QByteArray>::failure(platform::Status::NotFound);
+    }
+};
 } // namespace
 
 // Calls that reach a volume, made on the disk worker's thread while the caller's events go on.
@@ -85,6 +110,19 @@ private Q_SLOTS:
         stuckA.release();
         stuckB.release();
         QTRY_VERIFY(!worker.isStuck(u"/a"_qs) && !worker.isStuck(u"/b"_qs));
+    }
+
+    void diskPastTheDeadlineIsNeverClean()
+    {
+        BlockingLookup disk;
+        platform::DiskWorker worker(kDeadline);
+        platform::WorkerFileFunctions files(disk, worker);
+        FakeControls controls(u"/stick"_qs, files);
+        scan::TickCounter tickCount = 9;
+        runTicks(tickCount, 1, controls, files);
+        QCOMPARE(controls.boxes, QStringList{kNotCheckedBox});
+        disk.answer.release();
+        QTRY_VERIFY(!worker.isStuck(u"/stick"_qs));
     }
 };
 

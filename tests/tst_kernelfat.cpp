@@ -4,9 +4,8 @@
 // inside ("--guest DIR") to mount each image and act on it through the program's disk
 // worker, and reads the attributes back from the images with mtools once the guest has
 // halted. A slow or failing disk is a device-mapper target put under the mounted volume.
+#include "DiskImage.h"
 #include "FakeControls.h"
-#include "FatImage.h"
-#include "TempVolume.h"
 
 #include "platform/files/DiskWorker.h"
 #include "platform/files/VolumeFileFunctions.h"
@@ -91,8 +90,8 @@ QString imagePath(const QString &dir, int disk)
 // Inside the guest: runs dmsetup with `arguments`; why it failed, or nothing.
 QString dmsetup(const QStringList &arguments)
 {
-    return FatImage::run(u"dmsetup"_qs, arguments) == 0 ? QString()
-                                                        : u"dmsetup "_qs + arguments.join(u' ') + u" failed"_qs;
+    return DiskImage::run(u"dmsetup"_qs, arguments) == 0 ? QString()
+                                                         : u"dmsetup "_qs + arguments.join(u' ') + u" failed"_qs;
 }
 
 // Inside the guest: mounts disk i, through a device-mapper device when it has a table, and
@@ -120,7 +119,7 @@ QString mountDisk(const QString &dir, int i)
         if (error = dmsetup(step); !error.isEmpty())
             return error;
     }
-    if (FatImage::run(u"blockdev"_qs, {u"--flushbufs"_qs, u"/dev/mapper/"_qs + name}) != 0)
+    if (DiskImage::run(u"blockdev"_qs, {u"--flushbufs"_qs, u"/dev/mapper/"_qs + name}) != 0)
         return u"the device's buffers could not be flushed"_qs;
     QFile dropCaches(u"/proc/sys/vm/drop_caches"_qs);
     if (!dropCaches.open(QIODevice::WriteOnly) || dropCaches.write("3\n") != 2 || !dropCaches.flush())
@@ -194,7 +193,7 @@ bool renameAlias(const QString &image, const QByteArray &alias)
 QString attributesOnImage(const QString &image, const QString &name)
 {
     QByteArray listing;
-    if (FatImage::run(u"mattrib"_qs, {u"-i"_qs, image, u"::"_qs + name}, &listing) != 0)
+    if (DiskImage::run(u"mattrib"_qs, {u"-i"_qs, image, u"::"_qs + name}, &listing) != 0)
         return u"gone"_qs;
     const QByteArray flags = listing.left(listing.indexOf("::"));
     QString letters;
@@ -222,7 +221,7 @@ private Q_SLOTS:
             QSKIP("user-mode Linux (linux.uml, Debian's user-mode-linux) is not installed");
         if (QDir(u"/usr/lib/uml/modules"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
             QSKIP("user-mode Linux has no modules under /usr/lib/uml/modules");
-        if (const QString reason = FatImage::missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"dmsetup"_qs});
+        if (const QString reason = DiskImage::missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"dmsetup"_qs});
             !reason.isEmpty())
             QSKIP(qPrintable(reason));
         QVERIFY(m_dir.isValid());
@@ -233,8 +232,7 @@ private Q_SLOTS:
         for (int i = 0; i < kDiskCount; ++i) {
             const QString image = imagePath(m_dir.path(), i), name = QString::fromLatin1(kDisks[i].name);
             QVERIFY(QDir().mkpath(mountPoint(m_dir.path(), i)));
-            QVERIFY(
-                FatImage::makeImage(image, name, kAutorunText, {u"+r"_qs, u"+h"_qs, u"+s"_qs, u"+a"_qs}, u"1024"_qs));
+            QVERIFY(DiskImage::makeFat(image, {name}, u"1024"_qs));
             // The attributes stay with the alias's entry, whose name alone changes.
             if (kDisks[i].alias)
                 QVERIFY2(renameAlias(image, kDisks[i].alias), "the long name's alias is not where it was expected");

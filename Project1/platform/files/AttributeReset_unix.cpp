@@ -61,8 +61,15 @@ std::optional<Status> clearNtfsAttributes(int fd, const char *name, bool bigEndi
     return Status::Ok;
 }
 
+// Unlinking needs no write permission on the file itself. A file with other names shares
+// its mode with them, and is left as it is; its link count asked afresh.
 Status giveOwnerWrite(int fd, mode_t mode)
 {
+    struct stat now = {};
+    if (::fstat(fd, &now) != 0)
+        return statusFromErrno(errno);
+    if (now.st_nlink > 1)
+        return Status::Ok;
     if ((mode & S_IWUSR) == 0 && ::fchmod(fd, (mode & 07777) | S_IWUSR) != 0)
         return statusFromErrno(errno);
     return Status::Ok;

@@ -1,27 +1,36 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
+// The autorun file's operations, Delete and the staged scan, on temporary directories.
 #include "FakeControls.h"
 #include "TempVolume.h"
 
-#include "platform/files/DirectoryEntry_unix.h"
 #include "platform/files/TextFileLoader.h"
 #include "scan/AutorunFile.h"
 
 #include <QScopeGuard>
 #include <QTest>
 
-#include <fcntl.h>
 #include <limits>
+
+#ifndef Q_OS_WIN // the Linux file functions' own rows (Windows has tst_windowsfiles)
+#include "platform/files/DirectoryEntry_unix.h"
+
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
 #include <unistd.h>
+#endif
 
+using platform::CheckValue;
 using platform::Status;
 
-class TstAutorunFile : public QObject
+Q_DECLARE_METATYPE(platform::CheckValue)
+
+class TstScan : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+#ifndef Q_OS_WIN
     void operations_data()
     {
         QTest::addColumn<QStringList>("layout");
@@ -38,8 +47,6 @@ private Q_SLOTS:
         };
         const Status ok = Status::Ok, none = Status::NotFound, special = Status::NotRegularFile;
         row("no file", "", "", none, none, none, "");
-        row("lower case", "autorun.inf", "autorun.inf", ok, ok, ok, "");
-        row("upper case", "AUTORUN.INF", "AUTORUN.INF", ok, ok, ok, "");
         row("mixed case, read-only", "ro:Autorun.Inf", "Autorun.Inf", ok, ok, ok, "");
         row("several cases: the exact name wins", "AUTORUN.INF autorun.inf Autorun.Inf", "autorun.inf", ok, ok, ok,
             "AUTORUN.INF Autorun.Inf");
@@ -77,28 +84,6 @@ private Q_SLOTS:
         QCOMPARE(file.remove(), removal);
         QCOMPARE(volume.entries(), left);
         QVERIFY(volume.outsideUntouched());
-    }
-
-    void actsOnTheSelectedVolumeOnly()
-    {
-        // Each operation reads the selection afresh: a scan's verdict is for the volume
-        // selected when it checks.
-        TempVolume clean, infected({u"autorun.inf"_qs});
-        QCOMPARE(scan::AutorunPath(infected.root()), infected.path(u"autorun.inf"_qs));
-        FakeControls controls(clean.root());
-        scan::AutorunFile file(controls, platform::localFileFunctions());
-        QCOMPARE(file.presenceTest().value, QString());
-        controls.drive = infected.root();
-        QCOMPARE(file.presenceTest().value, u"autorun.inf"_qs);
-        controls.drive = clean.root();
-        QCOMPARE(file.remove(), Status::NotFound);
-        QCOMPARE(infected.entries(), QStringList{u"autorun.inf"_qs});
-
-        controls.drive = clean.root() + u"/gone"_qs; // a volume that is not there
-        QCOMPARE(file.presenceTest().status, Status::VolumeUnavailable);
-        QCOMPARE(file.remove(), Status::VolumeUnavailable);
-        controls.failing.insert(Op::Drive);
-        QCOMPARE(file.presenceTest().status, Status::ControlFailed);
     }
 
     void loadIsBounded_data()
@@ -176,46 +161,161 @@ private Q_SLOTS:
         QVERIFY(volume.outsideUntouched());
     }
 
+#endif
+
     void deleteCommand_data()
     {
         QTest::addColumn<QStringList>("layout");
-        QTest::addColumn<QString>("volume"); // "writable", "write-protected" or "not selected"
+        QTest::addColumn<bool>("selected");
         QTest::addColumn<QStringList>("left");
-        QTest::addColumn<QStringList>("boxes");
 
-        const auto row = [](const char *name, const char *layout, const QString &volume, const char *left,
-                            const QStringList &boxes) {
-            QTest::newRow(name) << entriesOf(layout) << volume << entriesOf(left) << boxes;
-        };
-        row("read-only file deleted silently", "ro:AUTORUN.INF", u"writable"_qs, "", {});
-        row("no file, nothing said", "", u"writable"_qs, "", {});
-        row("directory kept, nothing said", "dir:autorun.inf", u"writable"_qs, "autorun.inf", {});
-        row("write-protected: failure said", "autorun.inf", u"write-protected"_qs, "autorun.inf", {kNotDeletedBox});
-        row("write-protected, no file: silent", "", u"write-protected"_qs, "", {});
-        row("no volume selected: silent", "autorun.inf", u"not selected"_qs, "autorun.inf", {});
+        // A failed Delete is said on the read-only volumes of tst_volumes.
+        QTest::newRow("read-only file deleted silently") << entriesOf("ro:AUTORUN.INF") << true << QStringList();
+        QTest::newRow("no file, nothing said") << QStringList() << true << QStringList();
+        QTest::newRow("no volume selected: silent") << entriesOf("autorun.inf") << false << entriesOf("autorun.inf");
     }
 
     void deleteCommand()
     {
         QFETCH(QStringList, layout);
-        QFETCH(QString, volume);
+        QFETCH(bool, selected);
         QFETCH(QStringList, left);
-        QFETCH(QStringList, boxes);
 
         TempVolume disk(layout);
-        ScriptedFiles files;
-        files.writeProtected = volume == u"write-protected";
         FakeControls controls(disk.root());
-        if (volume == u"not selected")
-            controls.failing.insert(Op::Drive);
+        if (!selected)
+            controls.drive.reset();
+        controls.caption = controls.contents = u"before"_qs;
 
-        scan::deleteCommand(controls, files);
+        scan::deleteCommand(controls, platform::localFileFunctions());
         QCOMPARE(disk.entries(), left);
-        QCOMPARE(controls.boxes, boxes);
+        QCOMPARE(controls.boxes, QStringList());
         // Delete touches no control but its box.
-        QCOMPARE(controls.calls.filter(QRegularExpression(u"^(caption|progress|contents|timer)"_qs)), QStringList());
+        QCOMPARE(controls.caption + controls.contents, u"beforebefore"_qs);
+        QCOMPARE(controls.progress, 0);
+        QVERIFY(!controls.timerEnabled);
+    }
+
+    void wholeScan_data()
+    {
+        QTest::addColumn<QStringList>("layout");
+        QTest::addColumn<CheckValue>("check");
+        QTest::addColumn<QString>("failing"); // the control whose read fails
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QString>("contents");
+
+        const auto row = [](const char *name, const char *layout, CheckValue check, const QString &verdict,
+                            const QString &contents, const QString &failing = {}) {
+            QTest::newRow(name) << entriesOf(layout) << check << failing << verdict << contents;
+        };
+        const QString typed = u"typed by the user"_qs;
+        row("clean: pane emptied", "", CheckValue::Ticked, kCleanBox, QString());
+        row("infected: text shown", "ro:AUTORUN.INF", CheckValue::Ticked, kFoundBox, kAutorunShown);
+        row("infected, unticked: pane kept", "ro:AUTORUN.INF", CheckValue::Unticked, kFoundBox, typed);
+        row("infected, greyed: pane kept", "ro:AUTORUN.INF", CheckValue::Greyed, kFoundBox, typed);
+        row("drive unreadable: not checked, pane emptied", "ro:AUTORUN.INF", CheckValue::Ticked, kNotCheckedBox,
+            QString(), u"drive"_qs);
+        row("check box unreadable: as ticked", "ro:AUTORUN.INF", CheckValue::Unticked, kFoundBox, kAutorunShown,
+            u"check"_qs);
+    }
+
+    void wholeScan()
+    {
+        QFETCH(QStringList, layout);
+        QFETCH(CheckValue, check);
+        QFETCH(QString, failing);
+        QFETCH(QString, verdict);
+        QFETCH(QString, contents);
+
+        TempVolume disk(layout);
+        FakeControls controls(disk.root());
+        controls.check = check;
+        if (failing == u"drive")
+            controls.drive.reset();
+        else if (failing == u"check")
+            controls.check.reset();
+        controls.contents = u"typed by the user"_qs;
+
+        scan::TickCounter tickCount = 0;
+        scan::searchCommand(controls);
+        runTicks(tickCount, 9, controls);
+        QCOMPARE(tickCount, 9);
+
+        QString shownWithVerdict;
+        controls.whileBoxOpen = [&] {
+            shownWithVerdict = controls.caption + u' ' + QString::number(controls.progress);
+        };
+        runTicks(tickCount, 1, controls);
+        QCOMPARE(shownWithVerdict, u"Loading... 100"_qs);
+        QCOMPARE(controls.boxes, QStringList{verdict});
+        QCOMPARE(controls.contents, contents);
+        // Back at rest; the scan deletes nothing.
+        QCOMPARE(tickCount, 0);
+        QVERIFY(!controls.timerEnabled);
+        QCOMPARE(controls.progress, 0);
+        QCOMPARE(controls.caption, u"Done"_qs);
+        QCOMPARE(disk.entries().size(), layout.size());
+    }
+
+    void ticksDuringTheVerdictOnlyCount()
+    {
+        TempVolume disk;
+        FakeControls controls(disk.root());
+        scan::TickCounter tickCount = 9;
+        scan::TickCounter highest = 0;
+        controls.whileBoxOpen = [&] {
+            const QString shown = controls.caption + QString::number(controls.progress);
+            runTicks(tickCount, 40'000, controls); // past what 16 bits hold
+            highest = tickCount;
+            QCOMPARE(controls.caption + QString::number(controls.progress), shown); // they changed nothing
+        };
+        runTicks(tickCount, 1, controls);
+
+        QCOMPARE(highest, 40'010);
+        QCOMPARE(controls.boxes.size(), 1);
+        QCOMPARE(tickCount, 0);
+        QVERIFY(!controls.timerEnabled);
+    }
+
+    void diskChangesDuringTheCheck_data()
+    {
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("replacement"); // what takes the file's place, if anything
+        QTest::addColumn<QString>("verdict");
+
+        QTest::newRow("file removed after the reset") << u"reset"_qs << QString() << kCleanBox;
+        QTest::newRow("file removed before the load") << u"lookup"_qs << QString() << kFoundBox;
+        QTest::newRow("volume gone after the reset") << u"reset"_qs << u"gone"_qs << kNotCheckedBox;
+    }
+
+    void diskChangesDuringTheCheck()
+    {
+        QFETCH(QString, after);
+        QFETCH(QString, replacement);
+        QFETCH(QString, verdict);
+
+        TempVolume disk({u"autorun.inf"_qs});
+        ScriptedFiles files;
+        files.changeAfter = after;
+        files.change = [&] {
+            if (replacement == u"gone") {
+                QVERIFY(QDir(disk.root()).removeRecursively());
+                return;
+            }
+            QVERIFY(QFile::remove(disk.path(u"autorun.inf"_qs)));
+            if (!replacement.isEmpty())
+                disk.lay(replacement);
+        };
+        FakeControls controls(disk.root(), files);
+        scan::TickCounter tickCount = 9;
+        runTicks(tickCount, 1, controls, files);
+
+        QCOMPARE(controls.boxes, QStringList{verdict});
+        QCOMPARE(controls.contents, QString()); // nothing of another file, nothing stale
+        QCOMPARE(controls.caption, u"Done"_qs);
+        QVERIFY(disk.outsideUntouched());
     }
 };
 
-QTEST_GUILESS_MAIN(TstAutorunFile)
-#include "tst_autorunfile.moc"
+QTEST_GUILESS_MAIN(TstScan)
+#include "tst_scan.moc"
