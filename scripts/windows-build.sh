@@ -14,6 +14,10 @@ shift $(($# > 0 ? 1 : 0))
 ensure_packages g++-mingw-w64-x86-64-posix dpkg-dev xz-utils cmake ninja-build qt6-base-dev || exit 3
 qt="$(scripts/windows-qt.sh | tail -n1)" # exits with 2 when the source cannot be fetched
 
+# A tree configured against another Qt (its options changed) starts anew.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -qxF "CMAKE_PREFIX_PATH:UNINITIALIZED=$qt" "$build/CMakeCache.txt"; then
+    rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
+fi
 # Without the tests unless asked for; a tree configured before keeps its own choice.
 first_time=()
 [ -f "$build/CMakeCache.txt" ] || first_time=(-DBUILD_TESTING=OFF)
