@@ -43,6 +43,10 @@ public:
     template <typename T>
     std::optional<T> run(const QString &volume, std::function<T()> call);
 
+    // Whether the program is ending: a call was waited for when every event loop was told
+    // to return.
+    [[nodiscard]] bool isEnding() const { return m_ending; }
+
     // Whether a call on `volume` is stuck past its deadline.
     [[nodiscard]] bool isStuck(const QString &volume) const { return m_stuck.contains(volume); }
 

@@ -92,6 +92,10 @@ Status WidgetControls::setProgressValue(int percent)
 
 Status WidgetControls::messageBox(const QString &text, MessageStyle style, const QString &title)
 {
+    // Quit or the window's close while a disk was waited for: the scan runs to its end
+    // unseen, and nothing may appear, nor be announced, once the program is ending.
+    if (m_w.disk && m_w.disk->isEnding())
+        return Status::ControlFailed;
     showMessageBox(m_w.form, text, style, title);
     return Status::Ok;
 }
