@@ -276,8 +276,42 @@ private Q_SLOTS:
             // Ended: a zombie ("Z"), or gone ("").
             QTRY_VERIFY(QByteArray("Z").startsWith(DiskImage::threadStates(QString::number(helper))));
         }
+        // Made read-only again: the reset, the first call after the death, is made too.
+        const QString file = volume.path(u"autorun.inf"_qs);
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         scan();
         QCOMPARE(boxes.seen, (QStringList{kFoundBox, kFoundBox}));
+        QVERIFY(QFileInfo(file).permissions().testFlag(QFile::WriteOwner));
+    }
+
+    void brokenHelperIsSaid()
+    {
+        // A helper that ends at once on every start (a broken install) answers no call:
+        // Delete says so, rather than nothing as for a volume that went away.
+        if (const QString reason = DiskImage::unavailableReason(DiskImage::Kind::Fat); !reason.isEmpty())
+            QSKIP(qPrintable(u"No volume can be mounted here: "_qs + reason));
+        DiskImage fat(DiskImage::Kind::Fat);
+        QVERIFY(fat.create({u"AUTORUN.INF"_qs}));
+        QVERIFY(fat.mount(u"rw+"_qs));
+        Form1 window;
+        auto *drive = control<QComboBox>(window, "Drive1");
+        QTRY_VERIFY(drive->findData(fat.root()) >= 0);
+        drive->setCurrentIndex(drive->findData(fat.root()));
+
+        const QString helper = QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs;
+        QVERIFY(QFile::rename(helper, helper + u".kept"_qs));
+        const auto restore = qScopeGuard([&] {
+            QFile::remove(helper);
+            QFile::rename(helper + u".kept"_qs, helper);
+        });
+        QFile broken(helper);
+        QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("#!/bin/sh\nexit 1\n") > 0);
+        broken.close();
+        QVERIFY(broken.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        ModalWatcher boxes;
+        window.Command2_Click();
+        QCOMPARE(boxes.shown, QStringList{kNotAnsweredBox});
+        QCOMPARE(fat.entries(), QStringList{u"AUTORUN.INF"_qs});
     }
 
     void stoppedDiskNeverFreezesTheWindow_data()

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 #include <sys/types.h>
 
 namespace platform {
@@ -16,7 +18,9 @@ namespace platform {
 // stuck and never this one: the program can always end. Where the helper is missing, the
 // calls are made in this process.
 FileFunctions &volumeFileFunctions();
-bool volumeIsMountedAt(const QString &root, dev_t device);
+// Whether `root` is still the root of the volume `device` (isMountedAt), or nothing when it
+// could not be asked: a helper that breaks off on every call.
+std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device);
 // Gets ready for the first call to a volume without making it: a scan makes it 2 s on.
 void prepareVolumeAccess();
 

@@ -168,13 +168,13 @@ public:
                              return Result<QByteArray>{std::move(answer.bytes), answer.status};
                          });
     }
-    bool isMountedAt(const QString &root, dev_t device)
+    std::optional<bool> isMountedAt(const QString &root, dev_t device)
     {
         return viaHelper(
-            [&](FileFunctions &) { return platform::isMountedAt(root, device); },
+            [&](FileFunctions &) { return std::optional<bool>(platform::isMountedAt(root, device)); },
             [&] {
                 const DiskAnswer answer = ask({DiskRequest::Operation::IsMountedAt, root, 0, quint64(device)});
-                return answer.status == Status::Ok && answer.mounted;
+                return answer.status == Status::Ok ? std::optional<bool>(answer.mounted) : std::nullopt;
             });
     }
 
@@ -195,15 +195,17 @@ private:
         }
         return t_helper != nullptr;
     }
-    // A helper that breaks off (killed, crashed) fails the call; the next call starts another.
+    // A helper that breaks off (killed, crashed) is replaced, and the call made once more
+    // through the new one: every call may be made again, a deletion too (the file is then
+    // not found). One that breaks off again fails the call.
     DiskAnswer ask(const DiskRequest &request)
     {
-        std::optional<DiskAnswer> answer = t_helper->ask(request);
-        if (!answer) {
+        for (int attempt = 0; attempt < 2 && available(); ++attempt) {
+            if (std::optional<DiskAnswer> answer = t_helper->ask(request))
+                return *answer;
             t_helper.reset();
-            return DiskAnswer{};
         }
-        return *answer;
+        return DiskAnswer{};
     }
 
     QByteArray m_program;
@@ -219,8 +221,9 @@ QByteArray helperProgram()
     if (!QCoreApplication::instance())
         return {};
     const QString program = QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs;
-    if (!QFileInfo(program).isExecutable()) {
-        qWarning("orvane: %s is missing; a dead disk may keep the program from ending", qPrintable(program));
+    if (const QFileInfo helper(program); !helper.isExecutable()) {
+        qWarning("orvane: %s %s; a dead disk may keep the program from ending", qPrintable(program),
+                 helper.exists() ? "is not executable" : "is missing");
         return {};
     }
     return bytesFromPath(QFileInfo(program).canonicalFilePath());
@@ -239,7 +242,7 @@ FileFunctions &volumeFileFunctions()
     return helperFileFunctions();
 }
 
-bool volumeIsMountedAt(const QString &root, dev_t device)
+std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device)
 {
     return helperFileFunctions().isMountedAt(root, device);
 }

@@ -11,7 +11,7 @@ FileFunctions &volumeFileFunctions()
     return localFileFunctions();
 }
 
-bool volumeIsMountedAt(const QString &root, dev_t device)
+std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device)
 {
     return isMountedAt(root, device);
 }

@@ -76,11 +76,12 @@ Result<QString> WidgetControls::driveSpecification()
         return Result<QString>::failure(Status::ControlFailed);
     const QString root = selected->root;
     const dev_t device = selected->device;
-    const std::optional<bool> mounted =
-        m_w.disk->run<bool>(root, [root, device] { return volumeIsMountedAt(root, device); });
-    if (!mounted)
+    // Not asked in time, or not asked at all: never taken for a volume that went.
+    const std::optional<std::optional<bool>> mounted =
+        m_w.disk->run<std::optional<bool>>(root, [root, device] { return volumeIsMountedAt(root, device); });
+    if (!mounted || !*mounted)
         return Result<QString>::failure(Status::VolumeNotAnswering);
-    if (!*mounted)
+    if (!**mounted)
         return Result<QString>::failure(Status::VolumeUnavailable);
     return {root};
 }
