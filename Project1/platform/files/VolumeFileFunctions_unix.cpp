@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <memory>
@@ -15,9 +16,10 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 #include <unistd.h>
-#include <vector>
 
 extern char **environ;
 
@@ -25,37 +27,19 @@ namespace platform {
 
 namespace {
 
-// Helpers that were let go but have not ended yet: reaped when they have.
-class Reaper
+// Reaps a helper that was let go as soon as it ends, on a thread of its own: one stuck on a
+// dead disk ends only when the kernel lets it, which may be never. Without a thread to
+// spare, it is reaped now if it has ended.
+void reapWhenEnded(pid_t pid)
 {
-public:
-    void leave(pid_t pid)
-    {
-        const std::lock_guard lock(m_mutex);
-        m_left.push_back(pid);
-        reapEnded();
+    try {
+        std::thread([pid] {
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error &) {
+        ::waitpid(pid, nullptr, WNOHANG);
     }
-    void collect()
-    {
-        const std::lock_guard lock(m_mutex);
-        reapEnded();
-    }
-
-private:
-    // With m_mutex held.
-    void reapEnded()
-    {
-        std::erase_if(m_left, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
-    }
-
-    std::mutex m_mutex;
-    std::vector<pid_t> m_left;
-};
-
-Reaper &reaper()
-{
-    static auto *instance = new Reaper; // lives to the end: disk threads may outlive main()
-    return *instance;
 }
 
 // One helper process, started by the thread that asks it and used by that thread alone.
@@ -66,7 +50,6 @@ public:
     // QProcess would reap the process in its own time.
     static std::unique_ptr<HelperProcess> start(const QByteArray &program)
     {
-        reaper().collect();
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
             return nullptr;
@@ -101,7 +84,7 @@ public:
     {
         m_socket = Fd();
         ::kill(m_pid, SIGKILL);
-        reaper().leave(m_pid);
+        reapWhenEnded(m_pid);
     }
 
     std::optional<DiskAnswer> ask(const DiskRequest &request)
