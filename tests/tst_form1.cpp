@@ -384,6 +384,36 @@ private Q_SLOTS:
         QTRY_COMPARE(childrenRunning("orvane-disk", true), QList<pid_t>{});
     }
 
+    void stuckVolumeReplacedAtItsPlace()
+    {
+        // A stick whose disk stopped answering is unmounted lazily, and a healthy infected one is
+        // mounted at the same place: the scan of the new one gets its true verdict.
+        if (const QString reason = DiskImage::unavailableReason(DiskImage::Kind::Fat); !reason.isEmpty())
+            QSKIP(qPrintable(u"No volume can be mounted here: "_qs + reason));
+        DiskImage stopped(DiskImage::Kind::Fat);
+        QVERIFY(stopped.create({}) && stopped.mount(u"rw+"_qs));
+        Form1 window(std::chrono::milliseconds(300));
+        auto *drive = control<QComboBox>(window, "Drive1");
+        const QString root = stopped.root();
+        QTRY_VERIFY(drive->findData(root) >= 0);
+        drive->setCurrentIndex(drive->findData(root));
+        ModalWatcher boxes;
+        QVERIFY(stopped.stop());
+        for (int tick = 1; tick <= 10; ++tick)
+            window.Timer1_Timer();
+        QCOMPARE(boxes.seen, QStringList{kNotCheckedBox});
+
+        QCOMPARE(::umount2(stopped.mountPoint().constData(), MNT_DETACH), 0);
+        QTRY_COMPARE(drive->findData(root), -1);
+        DiskImage healthy(DiskImage::Kind::Fat, "stick", QFileInfo(root).path());
+        QVERIFY(healthy.create({u"AUTORUN.INF"_qs}) && healthy.mount(u"rw+"_qs));
+        QTRY_VERIFY(drive->findData(root) >= 0);
+        drive->setCurrentIndex(drive->findData(root));
+        for (int tick = 1; tick <= 10; ++tick)
+            window.Timer1_Timer();
+        QCOMPARE(boxes.seen, (QStringList{kNotCheckedBox, kFoundBox}));
+    }
+
     void scanChecksTheChosenVolume_data()
     {
         QTest::addColumn<bool>("backByTick10");

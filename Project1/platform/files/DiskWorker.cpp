@@ -188,7 +188,7 @@ void DiskWorker::retire(DiskLane *stuck, const QString &volume)
     // What waited behind the stuck call moves to a fresh lane, in its order; what waited for
     // the same volume ends unanswered.
     for (const std::shared_ptr<DiskJob> &job : stuck->takeQueued()) {
-        if (isStuck(job->volume)) {
+        if (m_stuck.contains(job->volume)) {
             if (!job->abandon())
                 job->drop();
         } else {

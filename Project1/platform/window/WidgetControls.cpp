@@ -76,6 +76,7 @@ Result<QString> WidgetControls::driveSpecification()
         return Result<QString>::failure(Status::ControlFailed);
     const QString root = selected->root;
     const dev_t device = selected->device;
+    m_w.disk->identify(root, QString::number(device));
     // Not asked in time, or not asked at all: never taken for a volume that went.
     const std::optional<std::optional<bool>> mounted =
         m_w.disk->run<std::optional<bool>>(root, [root, device] { return volumeIsMountedAt(root, device); });
