@@ -17,6 +17,8 @@ ensure_packages e2fsprogs mount btrfs-progs
 # dmsetup; the NTFS tests mount an image through ntfs-3g, which needs fuse3 (fuse3 also
 # serves fusefat: the package fuse would remove it).
 ensure_packages user-mode-linux kmod dmsetup ntfs-3g
+# The slow-disk test mounts a FUSE file system written in Python that answers each request late.
+ensure_packages python3-fusepy
 
 part=$SECONDS
 took() {

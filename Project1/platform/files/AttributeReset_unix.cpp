@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "AttributeReset_unix.h"
 #include "DirectoryEntry_unix.h"
+#include "platform/files/DiskProgress.h"
 
 #include <QtEndian>
 
@@ -32,7 +33,9 @@ bool notOffered(int error)
 std::optional<Status> clearFatAttributes(int fd)
 {
     quint32 attributes = 0;
-    if (::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
+    const int got = ::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes);
+    diskProgress();
+    if (got != 0)
         return notOffered(errno) ? std::nullopt : std::optional(statusFromErrno(errno));
     // Volume label and directory stay as they are; the driver would refuse to change them.
     const quint32 cleared = attributes & ~quint32(ATTR_RO | ATTR_HIDDEN | ATTR_SYS | ATTR_ARCH);
@@ -47,6 +50,7 @@ std::optional<Status> clearNtfsAttributes(int fd, const char *name, bool bigEndi
 {
     quint32 stored = 0;
     const ssize_t size = ::fgetxattr(fd, name, &stored, sizeof stored);
+    diskProgress();
     if (size < 0)
         return notOffered(errno) ? std::nullopt : std::optional(statusFromErrno(errno));
     if (size != sizeof stored)
@@ -66,7 +70,9 @@ std::optional<Status> clearNtfsAttributes(int fd, const char *name, bool bigEndi
 Status giveOwnerWrite(int fd, mode_t mode)
 {
     struct stat now = {};
-    if (::fstat(fd, &now) != 0)
+    const int stated = ::fstat(fd, &now);
+    diskProgress();
+    if (stated != 0)
         return statusFromErrno(errno);
     if (now.st_nlink > 1)
         return Status::Ok;
@@ -80,7 +86,9 @@ Status giveOwnerWrite(int fd, mode_t mode)
 Status resetAttributes(int fd, const struct stat &info)
 {
     struct statfs fs = {};
-    if (::fstatfs(fd, &fs) != 0)
+    const int asked = ::fstatfs(fd, &fs);
+    diskProgress();
+    if (asked != 0)
         return statusFromErrno(errno);
     std::optional<Status> cleared;
     if (fs.f_type == MSDOS_SUPER_MAGIC || fs.f_type == EXFAT_SUPER_MAGIC) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "DirectoryEntry_unix.h"
+#include "platform/files/DiskProgress.h"
 
 #include "platform/files/CaseFolding_unix.h"
 
@@ -45,7 +46,9 @@ bool sameNameInAnyCase(QByteArrayView name, QByteArrayView wanted)
 Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
 {
     DirectoryEntry exact{wanted, {}};
-    if (::fstatat(dirFd, wanted.constData(), &exact.info, AT_SYMLINK_NOFOLLOW) == 0) {
+    const int found = ::fstatat(dirFd, wanted.constData(), &exact.info, AT_SYMLINK_NOFOLLOW);
+    diskProgress();
+    if (found == 0) {
         if (!S_ISDIR(exact.info.st_mode))
             return {exact};
     } else if (errno != ENOENT) {
@@ -56,6 +59,7 @@ Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
 
     // Only another spelling needs the listing, and so read permission on the directory.
     Fd listFd(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    diskProgress();
     Dir dir(listFd.valid() ? ::fdopendir(listFd.get()) : nullptr);
     if (!dir)
         return Result<DirectoryEntry>::failure(Status::VolumeUnavailable);
@@ -64,6 +68,7 @@ Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
     Result<DirectoryEntry> best = Result<DirectoryEntry>::failure(Status::NotFound);
     errno = 0;
     while (const dirent *d = ::readdir(dir.get())) {
+        diskProgress();
         const QByteArrayView name(d->d_name);
         // d_type is not consulted: a damaged or hostile file system may call a file a
         // directory there, and only lstat of the entry tells what it is.
@@ -90,6 +95,7 @@ Status openRegular(int dirFd, DirectoryEntry &entry, Fd &file)
     };
     // Held first without being opened: a device swapped in for the file would act on an open.
     const Fd held(::openat(dirFd, entry.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    diskProgress();
     struct stat opened = {};
     if (!held.valid())
         return statusFromErrno(errno);
@@ -99,6 +105,7 @@ Status openRegular(int dirFd, DirectoryEntry &entry, Fd &file)
     // and what it opened is checked once more.
     constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     file = Fd(::open(("/proc/self/fd/" + QByteArray::number(held.get())).constData(), kReadFlags));
+    diskProgress();
     if (!file.valid() && errno == ENOENT) {
         file = Fd(::openat(dirFd, entry.name.constData(), kReadFlags | O_NOFOLLOW));
         if (file.valid() && !stillTheFile(file.get(), opened))

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "DiskWorker.h"
 
+#include "platform/files/DiskProgress.h"
+
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QThread>
@@ -74,7 +76,9 @@ protected:
                     continue;
                 m_busy = true;
             }
+            setDiskProgress([job] { job->heard(); });
             job->call();
+            setDiskProgress({});
             m_busy = false;
             int running = DiskJob::Running;
             if (!job->state.compare_exchange_strong(running, DiskJob::Done))
@@ -156,8 +160,8 @@ DiskWorker::Outcome DiskWorker::await(const QString &volume, const std::shared_p
         // another is not this volume's delay, and that other call's own deadline moves it on.
         if (job->state == DiskJob::Queued)
             return deadline.start(m_deadline);
-        if (job->state == DiskJob::Running && job->runningFor() < m_deadline)
-            return deadline.start(std::chrono::ceil<std::chrono::milliseconds>(m_deadline - job->runningFor()));
+        if (job->state == DiskJob::Running && job->silentFor() < m_deadline)
+            return deadline.start(std::chrono::ceil<std::chrono::milliseconds>(m_deadline - job->silentFor()));
         if (job->abandon()) {
             retire(job->lane, volume); // where it ran: it may have been moved from where it was posted
             return loop.exit(int(Outcome::TimedOut));

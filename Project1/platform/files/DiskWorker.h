@@ -31,7 +31,8 @@ class DiskWorker : public QObject
     Q_DISABLE_COPY_MOVE(DiskWorker)
 
 public:
-    // How long a volume may take to answer one call.
+    // How long a volume may leave a call without answering any of its requests (each system
+    // call the file functions make is one): a slow disk gets its answers, however slowly.
     static constexpr std::chrono::milliseconds kDeadline{5000};
 
     explicit DiskWorker(std::chrono::milliseconds deadline = kDeadline, QObject *parent = nullptr);
@@ -84,19 +85,21 @@ struct DiskJob {
     std::function<void()> call; // fulfils the caller's promise
     std::function<void()> drop; // ends the promise unfulfilled
     std::atomic<int> state{Queued};
-    std::atomic<std::chrono::steady_clock::rep> startedAt{0}; // when the worker took it
+    std::atomic<std::chrono::steady_clock::rep> heardAt{0}; // when the disk last answered it
 
     // The worker takes the job unless its caller gave up first.
     bool claim()
     {
-        startedAt = std::chrono::steady_clock::now().time_since_epoch().count();
+        heard();
         int expected = Queued;
         return state.compare_exchange_strong(expected, Running);
     }
-    // How long the call has been running.
-    [[nodiscard]] std::chrono::steady_clock::duration runningFor() const
+    // The disk answered one of the call's requests: a slow disk is not a dead one.
+    void heard() { heardAt = std::chrono::steady_clock::now().time_since_epoch().count(); }
+    // How long the call has waited for the disk since it was taken or last answered.
+    [[nodiscard]] std::chrono::steady_clock::duration silentFor() const
     {
-        return std::chrono::steady_clock::now().time_since_epoch() - std::chrono::steady_clock::duration(startedAt);
+        return std::chrono::steady_clock::now().time_since_epoch() - std::chrono::steady_clock::duration(heardAt);
     }
     // The caller gives up; true when the call is stuck in the worker.
     bool abandon()

@@ -3,6 +3,7 @@
 #include "platform/files/AttributeReset_unix.h"
 #include "platform/files/BoundedRead.h"
 #include "platform/files/DirectoryEntry_unix.h"
+#include "platform/files/DiskProgress.h"
 #include "platform/files/PathBytes_unix.h"
 
 #include <cerrno>
@@ -32,6 +33,7 @@ Status locate(const QString &path, Located &located)
     // O_PATH: a lookup by name needs only search permission; findEntry opens the
     // directory for reading itself should it have to list it.
     located.dir = Fd(::open(directory.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    diskProgress();
     if (!located.dir.valid())
         return Status::VolumeUnavailable;
     Result<DirectoryEntry> entry = findEntry(located.dir.get(), encoded.mid(slash + 1));
@@ -44,6 +46,7 @@ Result<qsizetype> readSome(int fd, char *into, qsizetype room)
 {
     for (;;) {
         const ssize_t n = ::read(fd, into, size_t(room));
+        diskProgress();
         if (n >= 0)
             return {qsizetype(n)};
         if (errno != EINTR)

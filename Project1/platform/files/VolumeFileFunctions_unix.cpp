@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
+#include "platform/files/DiskProgress.h"
 #include "platform/files/DiskRequest_unix.h"
 #include "platform/files/Fd_unix.h"
 #include "platform/files/PathBytes_unix.h"
@@ -87,12 +88,17 @@ public:
         reapWhenEnded(m_pid);
     }
 
+    // The answer, after the empty frames that tell the disk answered one of the requests.
     std::optional<DiskAnswer> ask(const DiskRequest &request)
     {
         if (!sendFrame(m_socket.get(), encodeRequest(request)))
             return std::nullopt;
-        const std::optional<QByteArray> frame = receiveFrame(m_socket.get());
-        return frame ? decodeAnswer(*frame) : std::nullopt;
+        for (;;) {
+            const std::optional<QByteArray> frame = receiveFrame(m_socket.get());
+            if (!frame || !frame->isEmpty())
+                return frame ? decodeAnswer(*frame) : std::nullopt;
+            diskProgress();
+        }
     }
 
 private:

@@ -2,10 +2,12 @@
 // orvane-disk: makes, one after the other, the calls the program sends it on its standard
 // input, a socket, and answers each there. It ends when the program closes the socket or
 // ends itself.
+#include "platform/files/DiskProgress.h"
 #include "platform/files/DiskRequest_unix.h"
 
 #include <QByteArray>
 
+#include <chrono>
 #include <csignal>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -16,6 +18,16 @@ int main(int argc, char *argv[])
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (argc != 2 || QByteArray(argv[1]).toLongLong() != ::getppid())
         return 2;
+    // Each answer of the disk is told as an empty frame, at most one each 100 ms: the program
+    // gives up on a disk only once it has not answered for a while.
+    auto lastTold = std::chrono::steady_clock::now();
+    platform::setDiskProgress([&lastTold] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastTold >= std::chrono::milliseconds(100)) {
+            lastTold = now;
+            platform::sendFrame(STDIN_FILENO, {});
+        }
+    });
     for (;;) {
         const std::optional<QByteArray> frame = platform::receiveFrame(STDIN_FILENO);
         if (!frame)

@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: LicenseRef-proprietary
+#pragma once
+
+#include <functional>
+
+namespace platform {
+
+// A sign of life from a call to a disk: the file functions report each system call that
+// returned, so that a slow disk that answers every request is told from one that stopped
+// answering. What hears of it is the calling thread's own.
+void setDiskProgress(std::function<void()> hear);
+void diskProgress();
+
+} // namespace platform

@@ -1,0 +1,55 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: LicenseRef-proprietary
+# A slow disk that answers every request, each after DELAY seconds, as a stick in error
+# recovery may: a FUSE file system mirroring the directory SOURCE, without caching, so that
+# every lookup reaches it. Runs in the foreground until unmounted.
+#   slowfs.py SOURCE MOUNTPOINT DELAY
+import os
+import sys
+import time
+
+from fusepy import FUSE, Operations
+
+STAT_FIELDS = ("st_mode", "st_nlink", "st_size", "st_uid", "st_gid", "st_atime", "st_mtime", "st_ctime")
+
+
+class Slow(Operations):
+    def __init__(self, source, delay):
+        self.source = source
+        self.delay = delay
+
+    def _at(self, path):
+        time.sleep(self.delay)
+        return os.path.join(self.source, path.lstrip("/"))
+
+    def getattr(self, path, fh=None):
+        st = os.lstat(self._at(path))
+        return {field: getattr(st, field) for field in STAT_FIELDS}
+
+    def readdir(self, path, fh):
+        return [".", ".."] + os.listdir(self._at(path))
+
+    def open(self, path, flags):
+        return os.open(self._at(path), flags)
+
+    def read(self, path, size, offset, fh):
+        time.sleep(self.delay)
+        return os.pread(fh, size, offset)
+
+    def release(self, path, fh):
+        os.close(fh)
+
+    def chmod(self, path, mode):
+        os.chmod(self._at(path), mode)
+
+    def unlink(self, path):
+        os.unlink(self._at(path))
+
+    def statfs(self, path):
+        st = os.statvfs(self._at(path))
+        return {field: getattr(st, field) for field in ("f_bsize", "f_blocks", "f_bfree", "f_bavail", "f_namemax")}
+
+
+if __name__ == "__main__":
+    source, mountpoint, delay = sys.argv[1], sys.argv[2], float(sys.argv[3])
+    FUSE(Slow(source, delay), mountpoint, foreground=True, nothreads=True, attr_timeout=0, entry_timeout=0)
