@@ -160,8 +160,8 @@ DiskWorker::Outcome DiskWorker::await(const QString &volume, const std::shared_p
         // another is not this volume's delay, and that other call's own deadline moves it on.
         if (job->state == DiskJob::Queued)
             return deadline.start(m_deadline);
-        if (job->state == DiskJob::Running && job->silentFor() < m_deadline)
-            return deadline.start(std::chrono::ceil<std::chrono::milliseconds>(m_deadline - job->silentFor()));
+        if (const auto silent = job->silentFor(); job->state == DiskJob::Running && silent < m_deadline)
+            return deadline.start(std::chrono::ceil<std::chrono::milliseconds>(m_deadline - silent));
         if (job->abandon()) {
             retire(job->lane, volume); // where it ran: it may have been moved from where it was posted
             return loop.exit(int(Outcome::TimedOut));

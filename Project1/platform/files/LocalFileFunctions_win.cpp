@@ -71,6 +71,12 @@ bool sameName(const wchar_t *a, const QString &b)
     return ::CompareStringOrdinal(a, -1, wide(b), int(b.size()), TRUE) == CSTR_EQUAL;
 }
 
+// Where the last component of `path` starts: after its last separator, either kind.
+qsizetype nameStart(const QString &path)
+{
+    return qMax(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/')) + 1;
+}
+
 // The full path of the non-directory entry that `path` names in its directory, spelt as the
 // directory spells it, or NotFound. The file system matches the name (in any case on FAT and
 // NTFS); a match through the 8.3 alias counts, as any program opening the path would reach
@@ -79,9 +85,8 @@ bool sameName(const wchar_t *a, const QString &b)
 // search means the directory cannot be read.
 Status locate(const QString &path, QString &found)
 {
-    const qsizetype cut = qMax(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
-    const QString directory = path.left(cut + 1);
-    const QString wanted = path.mid(cut + 1);
+    const QString directory = path.left(nameStart(path));
+    const QString wanted = path.mid(nameStart(path));
     if (wanted.isEmpty() || wanted.contains(u'*') || wanted.contains(u'?'))
         return Status::NotFound;
     WIN32_FIND_DATAW data = {};
@@ -171,7 +176,7 @@ public:
         // DeleteFileW removes a link itself and never a directory.
         if (!::DeleteFileW(wide(found)))
             return statusFromWindowsError(::GetLastError());
-        return flushDirectory(found.left(qMax(found.lastIndexOf(u'\\'), found.lastIndexOf(u'/')) + 1));
+        return flushDirectory(found.left(nameStart(found)));
     }
 
     Result<QString> lookup(const QString &path) override
@@ -182,8 +187,7 @@ public:
             return {QString()};
         if (s != Status::Ok)
             return Result<QString>::failure(s);
-        const qsizetype cut = qMax(found.lastIndexOf(u'\\'), found.lastIndexOf(u'/'));
-        return {found.mid(cut + 1)};
+        return {found.mid(nameStart(found))};
     }
 
     Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
