@@ -5,9 +5,10 @@
 # decoding, the disk worker, the staged scan, the window, and orvane.exe itself; then builds
 # the zip and the installer and checks them as a user meets them. A removable drive f: (a
 # directory of the build) and a drive h: without its medium are set up in a fresh Wine
-# prefix for them, with Wine's own Tahoma and MS Sans Serif in its fonts. Qt for Windows comes from scripts/windows-qt.sh
-# (built once into a cache). Says "skipped: ..." and succeeds where Wine, the cross compiler
-# or Qt's source cannot be had; fails when a test fails. Prints the time each part takes.
+# prefix for them, with Wine's own Tahoma and MS Sans Serif in its fonts. Qt for Windows
+# comes from scripts/windows-qt.sh (built once into a cache). Says "skipped: ..." and
+# succeeds where Wine, the cross compiler or Qt's source cannot be had; fails when a test
+# fails. Prints the time each part takes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
