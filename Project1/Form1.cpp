@@ -173,6 +173,13 @@ Form1::Form1(std::chrono::milliseconds diskDeadline, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 
     platform::centreOnScreen(*this);
+
+    // Said over the window once it is up, for a broken install is otherwise seen only when
+    // a dead disk keeps the program from ending.
+    if (const QString warning = platform::volumeAccessWarning(); !warning.isEmpty())
+        QTimer::singleShot(0, this, [this, warning] {
+            m_controls->messageBox(warning, platform::MessageStyle::Warning, u"Orvane"_qs);
+        });
 }
 
 void Form1::Command1_Click()

@@ -315,6 +315,37 @@ private Q_SLOTS:
         QCOMPARE(fat.entries(), QStringList{u"AUTORUN.INF"_qs});
     }
 
+    void brokenInstallIsSaidAtStart_data()
+    {
+        QTest::addColumn<QFile::Permissions>("permissions"); // the helper's; none: it is missing
+        QTest::addColumn<QString>("problem");
+
+        QTest::newRow("helper missing") << QFile::Permissions() << u"is missing"_qs;
+        QTest::newRow("helper not executable") << (QFile::ReadOwner | QFile::WriteOwner) << u"is not executable"_qs;
+    }
+
+    void brokenInstallIsSaidAtStart()
+    {
+        // Without its helper, Quit may wait for a dead disk: the user is told when the window opens.
+        QFETCH(QFile::Permissions, permissions);
+        QFETCH(QString, problem);
+        const QString helper =
+            QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs);
+        QVERIFY(QFile::copy(helper, helper + u".kept"_qs));
+        const auto restore = qScopeGuard([&] {
+            QFile::remove(helper);
+            QFile::rename(helper + u".kept"_qs, helper);
+        });
+        QVERIFY(permissions ? QFile::setPermissions(helper, permissions) : QFile::remove(helper));
+        ModalWatcher boxes;
+        Form1 window;
+        window.show();
+        QTRY_COMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.shown,
+                 QStringList{u"Orvane|Orvane's disk helper %1 %2. A disk that stops answering may keep Orvane from "
+                             u"ending until it answers.|48"_qs.arg(helper, problem)});
+    }
+
     void stoppedDiskNeverFreezesTheWindow_data()
     {
         QTest::addColumn<QString>("action"); // what the user does on the stopped disk

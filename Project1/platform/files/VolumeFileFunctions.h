@@ -23,5 +23,9 @@ FileFunctions &volumeFileFunctions();
 std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device);
 // Gets ready for the first call to a volume without making it: a scan makes it 2 s on.
 void prepareVolumeAccess();
+// What the user is to be told at start-up of how volumes are reached, or an empty string:
+// without its helper the program makes the calls itself, and a disk that stops answering
+// may then keep it from ending.
+QString volumeAccessWarning();
 
 } // namespace platform

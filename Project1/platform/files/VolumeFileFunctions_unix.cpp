@@ -7,6 +7,7 @@
 #include "platform/files/VolumeList.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -205,14 +206,28 @@ private:
 
 // The helper beside the program: bin/orvane and libexec/orvane/orvane-disk, in the build
 // tree as in the installed one.
+QString helperPath()
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs);
+}
+
+// What keeps `program` from serving as the helper, or an empty string.
+QString helperProblem(const QString &program)
+{
+    const QFileInfo helper(program);
+    if (helper.isFile() && helper.isExecutable())
+        return {};
+    return helper.exists() ? u"is not executable"_qs : u"is missing"_qs;
+}
+
 QByteArray helperProgram()
 {
     if (!QCoreApplication::instance())
         return {};
-    const QString program = QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs;
-    if (const QFileInfo helper(program); !helper.isExecutable()) {
+    const QString program = helperPath();
+    if (const QString problem = helperProblem(program); !problem.isEmpty()) {
         qWarning("orvane: %s %s; a dead disk may keep the program from ending", qPrintable(program),
-                 helper.exists() ? "is not executable" : "is missing");
+                 qPrintable(problem));
         return {};
     }
     return bytesFromPath(QFileInfo(program).canonicalFilePath());
@@ -239,6 +254,18 @@ std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device)
 void prepareVolumeAccess()
 {
     helperFileFunctions().prepare();
+}
+
+QString volumeAccessWarning()
+{
+    if (!QCoreApplication::instance())
+        return {};
+    const QString program = helperPath();
+    const QString problem = helperProblem(program);
+    if (problem.isEmpty())
+        return {};
+    return u"Orvane's disk helper %1 %2. A disk that stops answering may keep Orvane from ending until it "
+           u"answers."_qs.arg(program, problem);
 }
 
 } // namespace platform

@@ -18,4 +18,9 @@ std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device)
 
 void prepareVolumeAccess() {}
 
+QString volumeAccessWarning()
+{
+    return {};
+}
+
 } // namespace platform
