@@ -5,6 +5,7 @@
 
 #include "Form1.h"
 #include "platform/files/DiskWorker.h"
+#include "platform/files/MountWatcher.h"
 #include "platform/window/DriveListBox.h"
 #include "platform/window/WidgetControls.h"
 
@@ -54,11 +55,14 @@ T *control(const Form1 &window, const char *name)
     return window.findChild<T *>(QLatin1StringView(name));
 }
 
-// Points Drive1 at a temporary directory standing for a volume.
-void selectVolume(const Form1 &window, const TempVolume &volume)
+// Points Drive1 at a temporary directory standing for a volume. The list no longer follows
+// the mount table, which would drop that entry whenever another volume comes or goes.
+void selectVolume(const Form1 &window, const QString &root)
 {
     auto *drive = control<QComboBox>(window, "Drive1");
-    drive->addItem(u"TEST ("_qs + volume.root() + u')', volume.root());
+    for (auto *mounts : drive->findChildren<platform::MountWatcher *>())
+        mounts->blockSignals(true);
+    drive->addItem(u"TEST ("_qs + root + u')', root);
     drive->setCurrentIndex(drive->count() - 1);
 }
 
@@ -196,7 +200,7 @@ private Q_SLOTS:
         TempVolume volume({u"ro:Autorun.inf"_qs});
         Form1 window;
         window.show();
-        selectVolume(window, volume);
+        selectVolume(window, volume.root());
 
         QStringList stages;
         auto *status = control<QLabel>(window, "Label5");
@@ -238,7 +242,7 @@ private Q_SLOTS:
         TempVolume volume({u"autorun.inf"_qs});
         Form1 window;
         window.show();
-        selectVolume(window, volume);
+        selectVolume(window, volume.root());
         auto *quit = control<QPushButton>(window, "Command1");
         ModalWatcher boxes([&](QMessageBox &) { quit->click(); });
 
@@ -263,7 +267,7 @@ private Q_SLOTS:
         // next scan is served by another and gives the true verdict.
         TempVolume volume({u"autorun.inf"_qs});
         Form1 window;
-        selectVolume(window, volume);
+        selectVolume(window, volume.root());
         ModalWatcher boxes;
         const auto scan = [&] {
             for (int tick = 1; tick <= 10; ++tick)
@@ -434,9 +438,7 @@ private Q_SLOTS:
         QTRY_VERIFY(QFile::exists(mounted.path() + u"/autorun.inf"_qs));
 
         Form1 window(std::chrono::milliseconds(500));
-        auto *drive = control<QComboBox>(window, "Drive1");
-        drive->addItem(mounted.path(), mounted.path());
-        drive->setCurrentIndex(drive->count() - 1);
+        selectVolume(window, mounted.path());
         ModalWatcher boxes;
         for (int tick = 1; tick <= 10; ++tick)
             window.Timer1_Timer();
@@ -526,8 +528,8 @@ private Q_SLOTS:
     {
         TempVolume first, second;
         Form1 window;
-        selectVolume(window, first);
-        selectVolume(window, second);
+        selectVolume(window, first.root());
+        selectVolume(window, second.root());
         auto *drive = control<QComboBox>(window, "Drive1");
         const int wanted = drive->findData(first.root());
 
