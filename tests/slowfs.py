@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: LicenseRef-proprietary
 # A slow disk that answers every request, each after DELAY seconds, as a stick in error
 # recovery may: a FUSE file system mirroring the directory SOURCE, without caching, so that
-# every lookup reaches it. Runs in the foreground until unmounted.
+# every lookup reaches it. Each request's arrival is a line on standard output, in
+# milliseconds of the monotonic clock. Runs in the foreground until unmounted.
 #   slowfs.py SOURCE MOUNTPOINT DELAY
 import os
 import sys
@@ -18,8 +19,12 @@ class Slow(Operations):
         self.source = source
         self.delay = delay
 
-    def _at(self, path):
+    def _answer_late(self):
+        print("%.3f" % (time.monotonic() * 1000), flush=True)
         time.sleep(self.delay)
+
+    def _at(self, path):
+        self._answer_late()
         return os.path.join(self.source, path.lstrip("/"))
 
     def getattr(self, path, fh=None):
@@ -33,7 +38,7 @@ class Slow(Operations):
         return os.open(self._at(path), flags)
 
     def read(self, path, size, offset, fh):
-        time.sleep(self.delay)
+        self._answer_late()
         return os.pread(fh, size, offset)
 
     def release(self, path, fh):

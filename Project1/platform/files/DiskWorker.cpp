@@ -152,6 +152,7 @@ DiskWorker::Outcome DiskWorker::await(const QString &volume, const std::shared_p
     QFutureWatcher<void> finished;
     QTimer deadline;
     deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer); // a coarse one may give a dead disk 5 % more
     connect(&finished, &QFutureWatcherBase::finished, &loop, [&loop] { loop.exit(int(Outcome::Answered)); });
     connect(&deadline, &QTimer::timeout, &loop, [&] {
         if (answer.isFinished())
