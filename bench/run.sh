@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}"
-# The responsiveness benchmark: an X server and the FAT image tools.
-ensure_packages xvfb xauth dosfstools mtools fusefat fuse3
+# The responsiveness benchmark: an X server, the FAT image tools and the slow disk of the tests.
+ensure_packages xvfb xauth dosfstools mtools fusefat fuse3 python3-fusepy
 # The check on real volumes: user-mode Linux for the kernel FAT, ntfs-3g, strace to count calls.
 ensure_packages user-mode-linux kmod ntfs-3g strace
 cmake --preset bench >/dev/null
