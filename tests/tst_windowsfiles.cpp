@@ -1,16 +1,22 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "FakeControls.h"
 
+#include "platform/files/DriveIdentities_win.h"
+#include "platform/files/MountWatcher.h"
 #include "platform/files/VolumeList.h"
 #include "platform/files/WorkerFileFunctions.h"
 #include "scan/AutorunFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <windows.h>
+
+#include <atomic>
+#include <future>
 
 using platform::Status;
 
@@ -147,15 +153,62 @@ private Q_SLOTS:
         QCOMPARE(shown, entries);
     }
 
+    void drivesAnswerInTheirOwnTime()
+    {
+        // A drive that takes its time holds up no listing and is not asked twice at once; its
+        // answer has the drives listed again only where it tells something new.
+        using platform::DriveIdentity;
+        struct Drive {
+            const QList<DriveIdentity> answers{{u"STICK"_qs, 0xbeef}, {u"STICK"_qs, 0xbeef}, {u"STICK"_qs, 0xcafe}, {}};
+            std::vector<std::promise<void>> gates = std::vector<std::promise<void>>(4); // one a question
+            std::vector<std::shared_future<void>> open;
+            std::atomic<int> asked = 0, told = 0;
+        };
+        const auto drive = std::make_shared<Drive>(); // the questions may outlive the test
+        for (std::promise<void> &gate : drive->gates)
+            drive->open.push_back(gate.get_future().share());
+        platform::DriveIdentities identities(
+            [drive](const QString &) {
+                const int question = drive->asked++;
+                drive->open[size_t(question)].wait();
+                return drive->answers[question];
+            },
+            [drive] { ++drive->told; });
+        const auto ask = [&] { return identities.ask(u"e:"_qs); };
+        const auto answer = [&](int question) { drive->gates[size_t(question)].set_value(); };
+
+        for (int listing = 0; listing < 3; ++listing)
+            QCOMPARE(ask(), DriveIdentity{}); // at once, though the drive has not answered
+        QTRY_COMPARE(drive->asked.load(), 1);
+        answer(0);
+        QTRY_COMPARE(drive->told.load(), 1);
+        QCOMPARE(ask(), drive->answers[0]);
+        answer(1); // the same again: nothing new
+        QTRY_VERIFY((ask(), drive->asked == 3));
+        QCOMPARE(drive->told.load(), 1);
+        answer(2); // another disk
+        QTRY_COMPARE(drive->told.load(), 2);
+        QCOMPARE(ask(), drive->answers[2]);
+        answer(3);
+    }
+
     void liveDrives()
     {
         const QString drive = qEnvironmentVariable("ORVANE_TEST_DRIVE");
         if (drive.isEmpty())
             QSKIP("ORVANE_TEST_DRIVE names no removable drive set up for the test");
-        const QList<platform::Volume> volumes = platform::mountedVolumes();
-        const auto it = std::find_if(volumes.begin(), volumes.end(),
-                                     [&](const platform::Volume &v) { return v.driveSpecification == drive; });
-        QVERIFY(it != volumes.end());
+        // The process's first listing has no answer yet; the drive's answer has them listed again.
+        const platform::MountWatcher watcher;
+        QSignalSpy listAgain(&watcher, &platform::MountWatcher::changed);
+        QList<platform::Volume> volumes = platform::mountedVolumes();
+        QTRY_VERIFY(!listAgain.isEmpty());
+        const auto listed = [&] {
+            volumes = platform::mountedVolumes();
+            return std::find_if(volumes.begin(), volumes.end(),
+                                [&](const platform::Volume &v) { return v.driveSpecification == drive; });
+        };
+        QTRY_VERIFY(listed() != volumes.end() && listed()->device != 0);
+        const auto it = listed();
         QVERIFY(it->removable);
         QCOMPARE(it->entryText, drive + u" ["_qs + qEnvironmentVariable("ORVANE_TEST_DRIVE_LABEL") + u']');
         QVERIFY(it->device != 0);

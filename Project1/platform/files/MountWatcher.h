@@ -13,7 +13,8 @@ namespace platform {
 
 // Tells when a volume is mounted or unmounted anywhere: the kernel marks the mount table
 // with an exceptional condition on every change, so nothing is polled. On Windows a hidden
-// window receives the system's notice of a volume arriving or going.
+// window receives the system's notice of a volume arriving or going, and a drive's label
+// or serial number coming in changed tells it too.
 class MountWatcher : public QObject
 {
     Q_OBJECT
@@ -34,5 +35,11 @@ private:
     QSocketNotifier *m_notifier = nullptr;
 #endif
 };
+
+#ifdef Q_OS_WIN
+// Tells every watcher, from any thread, that a drive's label or serial number came in
+// changed: the drives are to be listed again.
+void driveIdentitiesChanged();
+#endif
 
 } // namespace platform

@@ -5,6 +5,10 @@
 
 #include <dbt.h>
 
+#include <QList>
+
+#include <mutex>
+
 namespace platform {
 
 namespace {
@@ -23,10 +27,33 @@ LRESULT CALLBACK watcherProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
+// The watchers alive, for news from the threads that ask the drives. Never destroyed: an
+// answer may come in while the program ends.
+struct Watchers {
+    std::mutex mutex;
+    QList<MountWatcher *> alive;
+};
+Watchers &watchers()
+{
+    static auto *all = new Watchers;
+    return *all;
+}
+
 } // namespace
+
+void driveIdentitiesChanged()
+{
+    const std::lock_guard lock(watchers().mutex);
+    for (MountWatcher *watcher : std::as_const(watchers().alive))
+        QMetaObject::invokeMethod(watcher, &MountWatcher::changed, Qt::QueuedConnection);
+}
 
 MountWatcher::MountWatcher(QObject *parent) : QObject(parent)
 {
+    {
+        const std::lock_guard lock(watchers().mutex);
+        watchers().alive.append(this);
+    }
     // Volume notices are broadcast to top-level windows only, so the window is a hidden
     // top-level one rather than a message-only one. The thread's event loop delivers them.
     WNDCLASSEXW windowClass = {};
@@ -45,6 +72,10 @@ MountWatcher::MountWatcher(QObject *parent) : QObject(parent)
 
 MountWatcher::~MountWatcher()
 {
+    {
+        const std::lock_guard lock(watchers().mutex);
+        watchers().alive.removeOne(this);
+    }
     if (m_window)
         ::DestroyWindow(static_cast<HWND>(m_window));
 }

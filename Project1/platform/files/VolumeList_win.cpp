@@ -1,32 +1,21 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "VolumeList.h"
 
+#include "DriveIdentities_win.h"
 #include "Errors_win.h"
+#include "MountWatcher.h"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
-#include <future>
-#include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
-
-#include <QSet>
 
 namespace platform {
 
 namespace {
 
-struct Identity {
-    QString label;
-    quint32 serial = 0;
-};
-
 // The label and serial number of the disk in the drive `root` ("e:"); nothing when it holds
 // none or cannot be read. Reads the disk.
-Identity identityOf(const QString &root)
+DriveIdentity identityOf(const QString &root)
 {
     const QString directory = root + u'\\';
     wchar_t label[MAX_PATH + 1] = {};
@@ -35,6 +24,13 @@ Identity identityOf(const QString &root)
                                  nullptr, nullptr, nullptr, 0))
         return {};
     return {QString::fromWCharArray(label), quint32(serial)};
+}
+
+// Never destroyed: a question to a dead disk may outlive the program's own objects.
+DriveIdentities &driveIdentities()
+{
+    static auto *identities = new DriveIdentities(identityOf, driveIdentitiesChanged);
+    return *identities;
 }
 
 int groupOf(unsigned type)
@@ -88,38 +84,11 @@ QList<Volume> mountedVolumes()
         if (groupOf(type) >= 0)
             drives.append({QString::fromWCharArray(p, 2), type, {}, 0});
     }
-    // A disk that does not answer must not hold up the list: each is asked on a thread of its
-    // own, and one still busy at the deadline is left to finish on its own. A drive whose
-    // earlier question is still unanswered is not asked again, so a dead disk holds one
-    // thread at most.
-    static std::mutex busyMutex;
-    static QSet<QString> busy;
-    std::vector<std::future<Identity>> answers;
-    for (const DriveInfo &d : drives) {
-        const std::lock_guard lock(busyMutex);
-        if (busy.contains(d.root)) {
-            answers.emplace_back(); // no answer to wait for
-            continue;
-        }
-        busy.insert(d.root);
-        auto promise = std::make_shared<std::promise<Identity>>();
-        answers.push_back(promise->get_future());
-        std::thread([promise, root = d.root] {
-            const Identity identity = identityOf(root);
-            {
-                const std::lock_guard lock(busyMutex);
-                busy.remove(root);
-            }
-            promise->set_value(identity);
-        }).detach();
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    for (qsizetype i = 0; i < drives.size(); ++i) {
-        if (!answers[size_t(i)].valid() || answers[size_t(i)].wait_until(deadline) != std::future_status::ready)
-            continue;
-        const Identity identity = answers[size_t(i)].get();
-        drives[i].label = identity.label;
-        drives[i].serial = identity.serial;
+    // What each drive last answered; a new answer lists the drives again.
+    for (DriveInfo &d : drives) {
+        const DriveIdentity identity = driveIdentities().ask(d.root);
+        d.label = identity.label;
+        d.serial = identity.serial;
     }
     return volumesFromDrives(drives);
 }
