@@ -202,13 +202,16 @@ private Q_SLOTS:
         QSignalSpy listAgain(&watcher, &platform::MountWatcher::changed);
         QList<platform::Volume> volumes = platform::mountedVolumes();
         QTRY_VERIFY(!listAgain.isEmpty());
-        const auto listed = [&] {
+        const auto answered = [&] {
             volumes = platform::mountedVolumes();
-            return std::find_if(volumes.begin(), volumes.end(),
-                                [&](const platform::Volume &v) { return v.driveSpecification == drive; });
+            return std::any_of(volumes.begin(), volumes.end(), [&](const platform::Volume &v) {
+                return v.driveSpecification == drive && v.device != 0;
+            });
         };
-        QTRY_VERIFY(listed() != volumes.end() && listed()->device != 0);
-        const auto it = listed();
+        QTRY_VERIFY(answered());
+        const auto it = std::find_if(volumes.begin(), volumes.end(),
+                                     [&](const platform::Volume &v) { return v.driveSpecification == drive; });
+        QVERIFY(it != volumes.end());
         QVERIFY(it->removable);
         QCOMPARE(it->entryText, drive + u" ["_qs + qEnvironmentVariable("ORVANE_TEST_DRIVE_LABEL") + u']');
         QVERIFY(it->device != 0);
