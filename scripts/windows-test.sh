@@ -46,6 +46,7 @@ took "building orvane.exe and the tests"
 
 # A fresh prefix each run; Qt Test's output reaches the console only through the registry's
 # environment, which is also where the tests learn of their drive.
+umount -l "$build/drives/slow" 2>/dev/null || true
 rm -rf "$prefix" "$build/drives"
 mkdir -p "$drive"
 echo ORVANE >"$drive/.windows-label"
@@ -63,6 +64,19 @@ reg 'HKCU\Environment' /v ORVANE_EMPTY_DRIVE /d h:
 reg 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1
 reg 'HKCU\Environment' /v ORVANE_TEST_DRIVE /d f:
 reg 'HKCU\Environment' /v ORVANE_TEST_DRIVE_LABEL /d ORVANE
+# g: a disk that opens and reads each file 400 ms late, where a FUSE file system can be mounted.
+slow="$build/drives/slow"
+if [ "$(id -u)" -eq 0 ] && [ -e /dev/fuse ] && /usr/bin/python3 -c 'import fusepy' 2>/dev/null; then
+    mkdir -p "$build/drives/slow-source" "$slow"
+    printf '[autorun]\r\nopen=evil.exe\r\n' >"$build/drives/slow-source/autorun.inf"
+    /usr/bin/python3 tests/slowfs.py "$build/drives/slow-source" "$slow" 0.4 open read >/dev/null 2>&1 &
+    trap 'umount -l "$slow" 2>/dev/null' EXIT
+    for _ in $(seq 100); do [ -e "$slow/autorun.inf" ] && break; sleep 0.1; done
+    ln -sfn "$slow" "$prefix/dosdevices/g:"
+    reg 'HKCU\Environment' /v ORVANE_SLOW_DRIVE /d g:
+else
+    echo "Windows: the slow drive is left out: a FUSE mount needs root, /dev/fuse and python3-fusepy"
+fi
 env "${wine_env[@]}" wineserver -w
 took "a fresh Wine prefix"
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "platform/FileFunctions.h"
 #include "platform/files/BoundedRead.h"
+#include "platform/files/DiskProgress.h"
 #include "platform/files/Errors_win.h"
 
 #include <QList>
@@ -21,6 +22,15 @@ const wchar_t *wide(const QString &s)
 QString fromWide(const wchar_t *s)
 {
     return QString::fromWCharArray(s);
+}
+
+// The disk answered a call: a slow disk that answers each is not a dead one. The call's
+// error stays for its caller to read.
+void answered()
+{
+    const DWORD error = ::GetLastError();
+    diskProgress();
+    ::SetLastError(error);
 }
 
 // A handle, closed when its owner goes.
@@ -91,18 +101,19 @@ Status locate(const QString &path, QString &found)
         return Status::NotFound;
     WIN32_FIND_DATAW data = {};
     Search search(::FindFirstFileW(wide(path), &data));
+    answered();
     if (search.get() == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES ? Status::NotFound
                                                                              : Status::VolumeUnavailable;
     }
     QList<QString> names;
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            continue;
-        if (sameName(data.cFileName, wanted) || sameName(data.cAlternateFileName, wanted))
+    for (bool more = true; more; answered()) {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            && (sameName(data.cFileName, wanted) || sameName(data.cAlternateFileName, wanted)))
             names.append(fromWide(data.cFileName));
-    } while (::FindNextFileW(search.get(), &data));
+        more = ::FindNextFileW(search.get(), &data);
+    }
     if (names.isEmpty())
         return Status::NotFound;
     std::sort(names.begin(), names.end());
@@ -117,6 +128,7 @@ Status openRegular(const QString &path, DWORD access, Handle &file, BY_HANDLE_FI
 {
     file.reset(::CreateFileW(wide(path), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    answered();
     if (!file.valid())
         return statusFromWindowsError(::GetLastError());
     if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &info)
@@ -129,7 +141,9 @@ Status openRegular(const QString &path, DWORD access, Handle &file, BY_HANDLE_FI
 Result<qsizetype> readSome(HANDLE file, char *into, qsizetype room)
 {
     DWORD n = 0;
-    if (!::ReadFile(file, into, DWORD(qMin<qsizetype>(room, 1 << 20)), &n, nullptr))
+    const BOOL read = ::ReadFile(file, into, DWORD(qMin<qsizetype>(room, 1 << 20)), &n, nullptr);
+    answered();
+    if (!read)
         return Result<qsizetype>::failure(statusFromWindowsError(::GetLastError()));
     return {qsizetype(n)};
 }
@@ -142,8 +156,10 @@ Status flushDirectory(const QString &directory)
     const Handle dir(::CreateFileW(wide(directory), GENERIC_WRITE,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    answered();
     if (!dir.valid() || ::FlushFileBuffers(dir.get()))
         return Status::Ok;
+    answered();
     const DWORD error = ::GetLastError();
     return error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_HANDLE || error == ERROR_INVALID_PARAMETER
             || error == ERROR_ACCESS_DENIED || error == ERROR_NOT_SUPPORTED
@@ -163,7 +179,9 @@ public:
         BY_HANDLE_FILE_INFORMATION info = {};
         if (const Status s = openRegular(found, FILE_READ_ATTRIBUTES, file, info); s != Status::Ok)
             return s;
-        if (!::SetFileAttributesW(wide(found), FILE_ATTRIBUTE_NORMAL))
+        const BOOL reset = ::SetFileAttributesW(wide(found), FILE_ATTRIBUTE_NORMAL);
+        answered();
+        if (!reset)
             return statusFromWindowsError(::GetLastError());
         return Status::Ok;
     }
@@ -174,7 +192,9 @@ public:
         if (const Status s = locate(path, found); s != Status::Ok)
             return s;
         // DeleteFileW removes a link itself and never a directory.
-        if (!::DeleteFileW(wide(found)))
+        const BOOL deleted = ::DeleteFileW(wide(found));
+        answered();
+        if (!deleted)
             return statusFromWindowsError(::GetLastError());
         return flushDirectory(found.left(nameStart(found)));
     }
