@@ -157,9 +157,12 @@ Status flushDirectory(const QString &directory)
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     answered();
-    if (!dir.valid() || ::FlushFileBuffers(dir.get()))
+    if (!dir.valid())
         return Status::Ok;
+    const BOOL flushed = ::FlushFileBuffers(dir.get());
     answered();
+    if (flushed)
+        return Status::Ok;
     const DWORD error = ::GetLastError();
     return error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_HANDLE || error == ERROR_INVALID_PARAMETER
             || error == ERROR_ACCESS_DENIED || error == ERROR_NOT_SUPPORTED
