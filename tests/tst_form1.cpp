@@ -108,6 +108,42 @@ QList<pid_t> childrenRunning(const QByteArray &name, bool zombies = false)
     return children;
 }
 
+// The built disk helper, replaced for one row by a file of `content` with `permissions`, or
+// by nothing where `content` is empty; put back when it goes.
+class ReplacedHelper
+{
+public:
+    static QString path()
+    {
+        return QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs);
+    }
+
+    ReplacedHelper(const QByteArray &content, QFile::Permissions permissions)
+        : m_kept(QFile::rename(path(), path() + u".kept"_qs))
+    {
+        QFile stand(path());
+        m_replaced = m_kept
+            && (content.isEmpty()
+                || (stand.open(QIODevice::WriteOnly) && stand.write(content) == content.size()
+                    && stand.setPermissions(permissions)));
+    }
+    ReplacedHelper(const ReplacedHelper &) = delete;
+    ReplacedHelper &operator=(const ReplacedHelper &) = delete;
+    ~ReplacedHelper()
+    {
+        if (!m_kept)
+            return;
+        QFile::remove(path());
+        QFile::rename(path() + u".kept"_qs, path());
+    }
+
+    [[nodiscard]] bool replaced() const { return m_replaced; }
+
+private:
+    bool m_kept;
+    bool m_replaced = false;
+};
+
 // Whether process `pid` waits in a statx call.
 bool isInStatx(qint64 pid)
 {
@@ -303,16 +339,8 @@ private Q_SLOTS:
         QTRY_VERIFY(drive->findData(fat.root()) >= 0);
         drive->setCurrentIndex(drive->findData(fat.root()));
 
-        const QString helper = QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs;
-        QVERIFY(QFile::rename(helper, helper + u".kept"_qs));
-        const auto restore = qScopeGuard([&] {
-            QFile::remove(helper);
-            QFile::rename(helper + u".kept"_qs, helper);
-        });
-        QFile broken(helper);
-        QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("#!/bin/sh\nexit 1\n") > 0);
-        broken.close();
-        QVERIFY(broken.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const ReplacedHelper broken("#!/bin/sh\nexit 1\n", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(broken.replaced());
         ModalWatcher boxes;
         window.Command2_Click();
         QCOMPARE(boxes.shown, QStringList{kNotAnsweredBox});
@@ -333,21 +361,15 @@ private Q_SLOTS:
         // Without its helper, Quit may wait for a dead disk: the user is told when the window opens.
         QFETCH(QFile::Permissions, permissions);
         QFETCH(QString, problem);
-        const QString helper =
-            QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs);
-        QVERIFY(QFile::copy(helper, helper + u".kept"_qs));
-        const auto restore = qScopeGuard([&] {
-            QFile::remove(helper);
-            QFile::rename(helper + u".kept"_qs, helper);
-        });
-        QVERIFY(permissions ? QFile::setPermissions(helper, permissions) : QFile::remove(helper));
+        const ReplacedHelper broken(permissions ? QByteArray("#!/bin/sh\n") : QByteArray(), permissions);
+        QVERIFY(broken.replaced());
         ModalWatcher boxes;
         Form1 window;
         window.show();
         QTRY_COMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.shown,
                  QStringList{u"Orvane|Orvane's disk helper %1 %2. A disk that stops answering may keep Orvane from "
-                             u"ending until it answers.|48"_qs.arg(helper, problem)});
+                             u"ending until it answers.|48"_qs.arg(ReplacedHelper::path(), problem)});
     }
 
     void stoppedDiskNeverFreezesTheWindow_data()
