@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "AttributeReset_unix.h"
 #include "DirectoryEntry_unix.h"
-#include "platform/files/DiskProgress.h"
+#include "platform/files/SystemCall_unix.h"
 
 #include <QtEndian>
 
@@ -33,13 +33,11 @@ bool notOffered(int error)
 std::optional<Status> clearFatAttributes(int fd)
 {
     quint32 attributes = 0;
-    const int got = ::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes);
-    diskProgress();
-    if (got != 0)
+    if (onDisk([&] { return ::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes); }) != 0)
         return notOffered(errno) ? std::nullopt : std::optional(statusFromErrno(errno));
     // Volume label and directory stay as they are; the driver would refuse to change them.
     const quint32 cleared = attributes & ~quint32(ATTR_RO | ATTR_HIDDEN | ATTR_SYS | ATTR_ARCH);
-    if (cleared != attributes && ::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &cleared) != 0)
+    if (cleared != attributes && onDisk([&] { return ::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &cleared); }) != 0)
         return statusFromErrno(errno);
     return Status::Ok;
 }
@@ -49,8 +47,7 @@ std::optional<Status> clearFatAttributes(int fd)
 std::optional<Status> clearNtfsAttributes(int fd, const char *name, bool bigEndian)
 {
     quint32 stored = 0;
-    const ssize_t size = ::fgetxattr(fd, name, &stored, sizeof stored);
-    diskProgress();
+    const ssize_t size = onDisk([&] { return ::fgetxattr(fd, name, &stored, sizeof stored); });
     if (size < 0)
         return notOffered(errno) ? std::nullopt : std::optional(statusFromErrno(errno));
     if (size != sizeof stored)
@@ -60,7 +57,7 @@ std::optional<Status> clearNtfsAttributes(int fd, const char *name, bool bigEndi
     if (cleared == attributes)
         return Status::Ok;
     const quint32 value = bigEndian ? qToBigEndian(cleared) : cleared;
-    if (::fsetxattr(fd, name, &value, sizeof value, 0) != 0)
+    if (onDisk([&] { return ::fsetxattr(fd, name, &value, sizeof value, 0); }) != 0)
         return statusFromErrno(errno);
     return Status::Ok;
 }
@@ -70,13 +67,11 @@ std::optional<Status> clearNtfsAttributes(int fd, const char *name, bool bigEndi
 Status giveOwnerWrite(int fd, mode_t mode)
 {
     struct stat now = {};
-    const int stated = ::fstat(fd, &now);
-    diskProgress();
-    if (stated != 0)
+    if (onDisk([&] { return ::fstat(fd, &now); }) != 0)
         return statusFromErrno(errno);
     if (now.st_nlink > 1)
         return Status::Ok;
-    if ((mode & S_IWUSR) == 0 && ::fchmod(fd, (mode & 07777) | S_IWUSR) != 0)
+    if ((mode & S_IWUSR) == 0 && onDisk([&] { return ::fchmod(fd, (mode & 07777) | S_IWUSR); }) != 0)
         return statusFromErrno(errno);
     return Status::Ok;
 }
@@ -86,9 +81,7 @@ Status giveOwnerWrite(int fd, mode_t mode)
 Status resetAttributes(int fd, const struct stat &info)
 {
     struct statfs fs = {};
-    const int asked = ::fstatfs(fd, &fs);
-    diskProgress();
-    if (asked != 0)
+    if (onDisk([&] { return ::fstatfs(fd, &fs); }) != 0)
         return statusFromErrno(errno);
     std::optional<Status> cleared;
     if (fs.f_type == MSDOS_SUPER_MAGIC || fs.f_type == EXFAT_SUPER_MAGIC) {

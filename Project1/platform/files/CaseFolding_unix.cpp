@@ -2,6 +2,7 @@
 #include "CaseFolding_unix.h"
 
 #include "VolumeList.h"
+#include "platform/files/SystemCall_unix.h"
 
 #include <QFile>
 
@@ -26,7 +27,7 @@ bool foldsCase(QByteArrayView fsType)
 bool fileSystemFoldsCase(int fd)
 {
     struct statfs fs = {};
-    if (::fstatfs(fd, &fs) != 0)
+    if (onDisk([&] { return ::fstatfs(fd, &fs); }) != 0)
         return false;
     if (fs.f_type == MSDOS_SUPER_MAGIC || fs.f_type == kExfatMagic)
         return true;
@@ -35,7 +36,7 @@ bool fileSystemFoldsCase(int fd)
     // Which FUSE file system it is, only the mount table tells.
     struct stat info = {};
     QFile table(QString::fromLatin1(kMountTable));
-    if (::fstat(fd, &info) != 0 || !table.open(QIODevice::ReadOnly))
+    if (onDisk([&] { return ::fstat(fd, &info); }) != 0 || !table.open(QIODevice::ReadOnly))
         return false;
     const QList<MountEntry> mounts = parseMountInfo(table.readAll());
     for (const MountEntry &mount : mounts) {

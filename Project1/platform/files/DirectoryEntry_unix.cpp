@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "DirectoryEntry_unix.h"
-#include "platform/files/DiskProgress.h"
+#include "platform/files/SystemCall_unix.h"
 
 #include "platform/files/CaseFolding_unix.h"
 
@@ -46,9 +46,7 @@ bool sameNameInAnyCase(QByteArrayView name, QByteArrayView wanted)
 Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
 {
     DirectoryEntry exact{wanted, {}};
-    const int found = ::fstatat(dirFd, wanted.constData(), &exact.info, AT_SYMLINK_NOFOLLOW);
-    diskProgress();
-    if (found == 0) {
+    if (onDisk([&] { return ::fstatat(dirFd, wanted.constData(), &exact.info, AT_SYMLINK_NOFOLLOW); }) == 0) {
         if (!S_ISDIR(exact.info.st_mode))
             return {exact};
     } else if (errno != ENOENT) {
@@ -58,8 +56,7 @@ Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
         return Result<DirectoryEntry>::failure(Status::NotFound);
 
     // Only another spelling needs the listing, and so read permission on the directory.
-    Fd listFd(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    diskProgress();
+    Fd listFd(onDisk([&] { return ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
     Dir dir(listFd.valid() ? ::fdopendir(listFd.get()) : nullptr);
     if (!dir)
         return Result<DirectoryEntry>::failure(Status::VolumeUnavailable);
@@ -67,8 +64,7 @@ Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
 
     Result<DirectoryEntry> best = Result<DirectoryEntry>::failure(Status::NotFound);
     errno = 0;
-    while (const dirent *d = ::readdir(dir.get())) {
-        diskProgress();
+    while (const dirent *d = onDisk([&] { return ::readdir(dir.get()); })) {
         const QByteArrayView name(d->d_name);
         // d_type is not consulted: a damaged or hostile file system may call a file a
         // directory there, and only lstat of the entry tells what it is.
@@ -76,7 +72,8 @@ Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
             || (best.ok() && QByteArrayView(best.value.name) < name))
             continue;
         DirectoryEntry candidate{name.toByteArray(), {}};
-        if (::fstatat(dirFd, d->d_name, &candidate.info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(candidate.info.st_mode))
+        if (onDisk([&] { return ::fstatat(dirFd, d->d_name, &candidate.info, AT_SYMLINK_NOFOLLOW); }) == 0
+            && !S_ISDIR(candidate.info.st_mode))
             best = {candidate};
         errno = 0;
     }
@@ -90,12 +87,11 @@ Status openRegular(int dirFd, DirectoryEntry &entry, Fd &file)
     if (!S_ISREG(entry.info.st_mode))
         return Status::NotRegularFile;
     const auto stillTheFile = [&entry](int fd, struct stat &info) {
-        return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_dev == entry.info.st_dev
-            && info.st_ino == entry.info.st_ino;
+        return onDisk([&] { return ::fstat(fd, &info); }) == 0 && S_ISREG(info.st_mode)
+            && info.st_dev == entry.info.st_dev && info.st_ino == entry.info.st_ino;
     };
     // Held first without being opened: a device swapped in for the file would act on an open.
-    const Fd held(::openat(dirFd, entry.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    diskProgress();
+    const Fd held(onDisk([&] { return ::openat(dirFd, entry.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC); }));
     struct stat opened = {};
     if (!held.valid())
         return statusFromErrno(errno);
@@ -104,10 +100,10 @@ Status openRegular(int dirFd, DirectoryEntry &entry, Fd &file)
     // Through /proc the open reaches that inode and no other; without /proc, the name again,
     // and what it opened is checked once more.
     constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    file = Fd(::open(("/proc/self/fd/" + QByteArray::number(held.get())).constData(), kReadFlags));
-    diskProgress();
+    const QByteArray heldPath = "/proc/self/fd/" + QByteArray::number(held.get());
+    file = Fd(onDisk([&] { return ::open(heldPath.constData(), kReadFlags); }));
     if (!file.valid() && errno == ENOENT) {
-        file = Fd(::openat(dirFd, entry.name.constData(), kReadFlags | O_NOFOLLOW));
+        file = Fd(onDisk([&] { return ::openat(dirFd, entry.name.constData(), kReadFlags | O_NOFOLLOW); }));
         if (file.valid() && !stillTheFile(file.get(), opened))
             return Status::NotRegularFile;
     }

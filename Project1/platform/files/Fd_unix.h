@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
+#include "platform/files/DiskProgress.h"
+
+#include <cerrno>
 #include <dirent.h>
 #include <unistd.h>
 
@@ -14,10 +17,16 @@ class Fd
 {
 public:
     explicit Fd(int fd = -1) : m_fd(fd) {}
+    // A close is a call on the volume (FUSE flushes there), told as the disk's answer. Never
+    // taken again: the descriptor is gone even when a signal broke the close off.
     ~Fd()
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        if (m_fd < 0)
+            return;
+        const int error = errno;
+        ::close(m_fd);
+        diskProgress();
+        errno = error;
     }
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
@@ -38,7 +47,13 @@ private:
 };
 
 struct DirCloser {
-    void operator()(DIR *dir) const { ::closedir(dir); }
+    void operator()(DIR *dir) const
+    {
+        const int error = errno;
+        ::closedir(dir);
+        diskProgress();
+        errno = error;
+    }
 };
 // A directory stream, closed (with the descriptor it was opened from) when its owner goes.
 using Dir = std::unique_ptr<DIR, DirCloser>;

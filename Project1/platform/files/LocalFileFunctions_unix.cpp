@@ -3,8 +3,8 @@
 #include "platform/files/AttributeReset_unix.h"
 #include "platform/files/BoundedRead.h"
 #include "platform/files/DirectoryEntry_unix.h"
-#include "platform/files/DiskProgress.h"
 #include "platform/files/PathBytes_unix.h"
+#include "platform/files/SystemCall_unix.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -32,8 +32,7 @@ Status locate(const QString &path, Located &located)
         directory = QByteArrayLiteral("/");
     // O_PATH: a lookup by name needs only search permission; findEntry opens the
     // directory for reading itself should it have to list it.
-    located.dir = Fd(::open(directory.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    diskProgress();
+    located.dir = Fd(onDisk([&] { return ::open(directory.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC); }));
     if (!located.dir.valid())
         return Status::VolumeUnavailable;
     Result<DirectoryEntry> entry = findEntry(located.dir.get(), encoded.mid(slash + 1));
@@ -41,17 +40,10 @@ Status locate(const QString &path, Located &located)
     return entry.status;
 }
 
-// One read(2), taken again when a signal breaks it off.
 Result<qsizetype> readSome(int fd, char *into, qsizetype room)
 {
-    for (;;) {
-        const ssize_t n = ::read(fd, into, size_t(room));
-        diskProgress();
-        if (n >= 0)
-            return {qsizetype(n)};
-        if (errno != EINTR)
-            return Result<qsizetype>::failure(statusFromErrno(errno));
-    }
+    const ssize_t n = onDisk([&] { return ::read(fd, into, size_t(room)); });
+    return n >= 0 ? Result<qsizetype>{qsizetype(n)} : Result<qsizetype>::failure(statusFromErrno(errno));
 }
 
 // A deletion counts once it is on the disk: a stick that fails its writes drops it from the
@@ -59,8 +51,9 @@ Result<qsizetype> readSome(int fd, char *into, qsizetype room)
 // opened for reading, or a file system with nothing to flush, leaves the deletion as made.
 Status flushDirectory(int dirFd)
 {
-    const Fd listFd(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!listFd.valid() || ::fsync(listFd.get()) == 0 || errno == EINVAL || errno == ENOSYS || errno == EROFS)
+    const Fd listFd(onDisk([&] { return ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    if (!listFd.valid() || onDisk([&] { return ::fsync(listFd.get()); }) == 0 || errno == EINVAL || errno == ENOSYS
+        || errno == EROFS)
         return Status::Ok;
     return statusFromErrno(errno);
 }
@@ -85,7 +78,7 @@ public:
         if (const Status s = locate(path, located); s != Status::Ok)
             return s;
         // No AT_REMOVEDIR: should the entry have become a directory meanwhile, it stays.
-        if (::unlinkat(located.dir.get(), located.entry.name.constData(), 0) != 0)
+        if (onDisk([&] { return ::unlinkat(located.dir.get(), located.entry.name.constData(), 0); }) != 0)
             return statusFromErrno(errno);
         return flushDirectory(located.dir.get());
     }

@@ -2,6 +2,7 @@
 #include "VolumeList.h"
 
 #include "PathBytes_unix.h"
+#include "SystemCall_unix.h"
 
 #include <QDir>
 #include <QFile>
@@ -232,7 +233,8 @@ QList<Volume> mountedVolumes()
 bool isMountedAt(const QString &root, dev_t device)
 {
     struct statx info = {};
-    if (::statx(AT_FDCWD, bytesFromPath(root).constData(), AT_STATX_SYNC_AS_STAT, STATX_MNT_ID, &info) != 0)
+    const QByteArray path = bytesFromPath(root);
+    if (onDisk([&] { return ::statx(AT_FDCWD, path.constData(), AT_STATX_SYNC_AS_STAT, STATX_MNT_ID, &info); }) != 0)
         return false;
     if ((info.stx_mask & STATX_MNT_ID) == 0) // a kernel before 5.8
         return makedev(info.stx_dev_major, info.stx_dev_minor) == device;

@@ -18,12 +18,12 @@ int main(int argc, char *argv[])
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (argc != 2 || QByteArray(argv[1]).toLongLong() != ::getppid())
         return 2;
-    // Each answer of the disk is told as an empty frame, at most one each 100 ms: the program
+    // Each answer of the disk is told as an empty frame, at most one each 10 ms: the program
     // gives up on a disk only once it has not answered for a while.
     auto lastTold = std::chrono::steady_clock::now();
     platform::setDiskProgress([&lastTold] {
         const auto now = std::chrono::steady_clock::now();
-        if (now - lastTold >= std::chrono::milliseconds(100)) {
+        if (now - lastTold >= std::chrono::milliseconds(10)) {
             lastTold = now;
             platform::sendFrame(STDIN_FILENO, {});
         }
