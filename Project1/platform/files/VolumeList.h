@@ -73,8 +73,9 @@ QList<Volume> volumesFrom(const QList<MountEntry> &mounts, const std::function<b
 
 // The volumes mounted now. Reads only the kernel's mount table and device attributes,
 // never the mounted file systems, so a dead network mount cannot stall it. On Windows the
-// drives, each asked for its label and serial number on a thread of its own: one that does
-// not answer within a second is listed by its letter alone.
+// drives with what each last said of its label and serial number (DriveIdentities_win.h):
+// the list never waits for a drive; one that has not answered yet is listed by its letter
+// alone, and its answer has the list made again.
 QList<Volume> mountedVolumes();
 
 // Whether `root` is still the root of the file system `device`: once a volume is
