@@ -35,6 +35,11 @@ Status statusFromErrno(int error)
 }
 
 namespace {
+// The most entries a root is listed to: sixteen times what the largest FAT32 directory holds.
+// A listing that goes on past it (a hostile file system, a FAT whose cluster chain loops)
+// would never end.
+constexpr qsizetype kMostListed = qsizetype(1) << 20;
+
 // ASCII letters fold, as the Windows file systems match names; a name that merely looks
 // alike in another script is another name.
 bool sameNameInAnyCase(QByteArrayView name, QByteArrayView wanted)
@@ -63,8 +68,11 @@ Result<DirectoryEntry> findEntry(int dirFd, const QByteArray &wanted)
     (void)listFd.release(); // the stream owns it now
 
     Result<DirectoryEntry> best = Result<DirectoryEntry>::failure(Status::NotFound);
+    qsizetype listed = 0;
     errno = 0;
     while (const dirent *d = onDisk([&] { return ::readdir(dir.get()); })) {
+        if (++listed > kMostListed)
+            return Result<DirectoryEntry>::failure(Status::VolumeUnavailable);
         const QByteArrayView name(d->d_name);
         // d_type is not consulted: a damaged or hostile file system may call a file a
         // directory there, and only lstat of the entry tells what it is.
