@@ -32,10 +32,19 @@ private Q_SLOTS:
         QTest::newRow("UTF-16 odd byte dropped") << QByteArray("\xFF\xFEx\0y", 5) << false << u"x"_qs;
         QTest::newRow("NUL and controls shown, text goes on")
             << QByteArray("open=a\0b\x1B\177c\td", 13) << false << u"open=a\u2400b\u241B\u2421c\td"_qs;
-        QTest::newRow("reordering shown as replacement, not acted on") << QByteArray("open=\xE2\x80\xAE"
-                                                                                     "exe.txt \xE2\x81\xA7"
-                                                                                     "x")
-                                                                       << false << u"open=\uFFFDexe.txt \uFFFDx"_qs;
+        QTest::newRow("bidirectional controls and marks shown as replacement, not acted on")
+            << QByteArray("open=\xE2\x80\xAE"    // RLO
+                          "exe.txt \xE2\x81\xA7" // FSI
+                          "x\xE2\x80\x8F"        // RLM
+                          "y\xD8\x9C"            // ALM
+                          "z\xE2\x80\x8E")       // LRM
+            << false << u"open=\uFFFDexe.txt \uFFFDx\uFFFDy\uFFFDz\uFFFD"_qs;
+        QTest::newRow("zero-width characters shown as replacement")
+            << QByteArray("go\xE2\x80\x8B"      // ZWSP
+                          "od\xE2\x81\xA0"      // WJ
+                          ".e\xEF\xBB\xBF"      // ZWNBSP
+                          "xe\xF3\xA0\x80\x81") // a tag character
+            << false << u"go\uFFFDod\uFFFD.e\uFFFDxe\uFFFD"_qs;
         QTest::newRow("unassigned 1252 bytes shown as replacement") << QByteArray("x\x81y") << false << u"x\uFFFDy"_qs;
         QTest::newRow("UTF-8 cut by the read limit stays UTF-8") << QByteArray("\xC3\xA9\xE2\x82") << true << u"é"_qs;
         QTest::newRow("UTF-8 with mark cut by the read limit")

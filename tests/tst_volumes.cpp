@@ -6,6 +6,7 @@
 #include "FakeControls.h"
 
 #include "platform/files/PathBytes_unix.h"
+#include "platform/files/TextDecoding.h"
 #include "scan/AutorunFile.h"
 
 #include <QScopeGuard>
@@ -114,6 +115,10 @@ private Q_SLOTS:
             << QByteArray("26 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
                           "40 26 8:17 / /media/anna/St\377ck rw - vfat /dev/sdb1 rw\n")
             << QStringList{u"St\uFFFDck (/media/anna/St\uFFFDck)"_qs, u"/"_qs};
+        QTest::newRow("a label that would reorder its entry shows the override as U+FFFD")
+            << QByteArray("26 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                          "40 26 8:17 / /media/anna/\xE2\x80\xAEgnp.exe rw - vfat /dev/sdb1 rw\n")
+            << QStringList{u"\uFFFDgnp.exe (/media/anna/\uFFFDgnp.exe)"_qs, u"/"_qs};
         QTest::newRow("nothing mounted that a user could mean")
             << QByteArray("21 26 0:20 / /proc rw - proc proc rw\n") << QStringList{};
     }
@@ -130,7 +135,7 @@ private Q_SLOTS:
         QStringList shown;
         for (const Volume &v : platform::volumesFrom(platform::parseMountInfo(mountInfo), removable, label)) {
             shown.append(v.entryText);
-            const QString root = platform::displayedPath(v.driveSpecification);
+            const QString root = platform::showableLine(platform::displayedPath(v.driveSpecification));
             QVERIFY2(v.entryText.endsWith(root) || v.entryText.endsWith(root + u')'), qPrintable(v.entryText));
         }
         QCOMPARE(shown, entries);

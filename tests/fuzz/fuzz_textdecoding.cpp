@@ -15,14 +15,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString text = platform::decodeDiskText(bytes, truncated);
 
     // Never more characters than bytes, never a line end other than '\n', never a control
-    // character but tab and newline, nothing that reorders the text, never a broken
-    // surrogate pair.
+    // character but tab and newline, no invisible format character (nothing that reorders
+    // the text or hides in it), never a broken surrogate pair.
     if (text.size() > bytes.size())
         std::abort();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
         if ((c < 0x20 && c != u'\n' && c != u'\t') || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029
-            || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069))
+            || QChar::category(c) == QChar::Other_Format)
+            std::abort();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
+            && QChar::category(QChar::surrogateToUcs4(c, text.at(i + 1).unicode())) == QChar::Other_Format)
             std::abort();
         if (QChar::isHighSurrogate(c) && (i + 1 == text.size() || !text.at(i + 1).isLowSurrogate()))
             std::abort();

@@ -57,11 +57,12 @@ QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes, bo
     return decoder.decode(bytes);
 }
 
-// The embeddings, overrides and isolates that reorder the text around them: a file could
-// make "open=exe.txt" of what runs "txt.exe".
-bool reordersText(char16_t c)
+// The invisible format characters: the bidirectional marks, embeddings, overrides and
+// isolates that reorder the text around them (a file could make "open=exe.txt" of what runs
+// "txt.exe"), and the zero-width ones that hide inside a name ("go\u200Bod.exe").
+bool isHidden(char32_t c)
 {
-    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return QChar::category(c) == QChar::Other_Format;
 }
 
 // Control characters made visible; line ends unified; tabs kept; broken pairs replaced.
@@ -69,33 +70,40 @@ bool needsNoChange(const QString &raw)
 {
     return std::all_of(raw.cbegin(), raw.cend(), [](QChar ch) {
         const char16_t c = ch.unicode();
-        return (c >= 0x20 && c < 0x7F) || c == u'\n' || c == u'\t' || (c >= 0xA0 && c < 0x2028)
-            || (c > 0x2029 && c < 0xD800 && !reordersText(c)) || c >= 0xE000;
+        return (c >= 0x20 && c < 0x7F) || c == u'\n' || c == u'\t'
+            || (c >= 0xA0 && c < 0xD800 && c != 0x2028 && c != 0x2029 && !isHidden(c)) || (c >= 0xE000 && !isHidden(c));
     });
 }
 
-QString makeShowable(const QString &raw)
+// `oneLine`: line ends and tabs are shown as their symbols too.
+QString makeShowable(const QString &raw, bool oneLine)
 {
-    if (needsNoChange(raw))
+    if (!oneLine && needsNoChange(raw))
         return raw; // the usual case: a plain text file with Unix line ends
     QString text;
     text.reserve(raw.size());
     for (qsizetype i = 0; i < raw.size(); ++i) {
         const char16_t c = raw.at(i).unicode();
-        if (c == u'\r') {
+        if (c == u'\r' && !oneLine) {
             text += u'\n';
             if (i + 1 < raw.size() && raw.at(i + 1) == u'\n')
                 ++i;
-        } else if (c < 0x20 && c != u'\n' && c != u'\t') {
+        } else if (c < 0x20 && (oneLine || (c != u'\n' && c != u'\t'))) {
             text += QChar(char16_t(0x2400 + c)); // U+2400.. control pictures
         } else if (c == 0x7F) {
             text += QChar(char16_t(0x2421));
         } else if (QChar::isHighSurrogate(c) && i + 1 < raw.size() && raw.at(i + 1).isLowSurrogate()) {
-            text += QChar(c);
-            text += raw.at(++i);
-        } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029 || reordersText(c) || QChar::isSurrogate(c)) {
-            // C1 controls, line separators and reordering the pane would act on, and halves
-            // of a surrogate pair that UTF-16 files may hold alone.
+            const char32_t pair = QChar::surrogateToUcs4(c, raw.at(i + 1).unicode());
+            if (isHidden(pair)) {
+                text += QChar(QChar::ReplacementCharacter); // the tag characters
+            } else {
+                text += QChar(c);
+                text += raw.at(i + 1);
+            }
+            ++i;
+        } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029 || isHidden(c) || QChar::isSurrogate(c)) {
+            // C1 controls, line separators and format characters the pane would act on, and
+            // halves of a surrogate pair that UTF-16 files may hold alone.
             text += QChar(QChar::ReplacementCharacter);
         } else {
             text += QChar(c);
@@ -128,7 +136,12 @@ QString decodeDiskText(QByteArrayView bytes, bool truncated)
     } else {
         raw = decodeCp1252(bytes);
     }
-    return makeShowable(raw);
+    return makeShowable(raw, false);
+}
+
+QString showableLine(const QString &raw)
+{
+    return makeShowable(raw, true);
 }
 
 } // namespace platform

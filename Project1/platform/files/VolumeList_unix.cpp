@@ -3,6 +3,7 @@
 
 #include "PathBytes_unix.h"
 #include "SystemCall_unix.h"
+#include "TextDecoding.h"
 
 #include <QDir>
 #include <QFile>
@@ -211,7 +212,7 @@ QList<Volume> volumesFrom(const QList<MountEntry> &mounts, const std::function<b
         const QString label = labelOf(m);
         const QString entry = label.isEmpty() ? m.mountPoint : label + QStringLiteral(" (") + m.mountPoint + u')';
         const Volume v{m.mountPoint,
-                       displayedPath(entry),
+                       showableLine(displayedPath(entry)),
                        isRemovable(m) || !automountLabel(m.mountPoint).isEmpty(),
                        m.device,
                        m.source,

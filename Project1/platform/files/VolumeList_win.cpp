@@ -64,7 +64,7 @@ QList<Volume> volumesFromDrives(const QList<DriveInfo> &drives)
     QList<Volume> volumes;
     for (const DriveInfo &d : sorted) {
         const QString root = d.root.toLower();
-        volumes.append({root, d.label.isEmpty() ? root : root + QStringLiteral(" [") + d.label + u']',
+        volumes.append({root, d.label.isEmpty() ? root : showableLine(root + QStringLiteral(" [") + d.label + u']'),
                         d.type == DRIVE_REMOVABLE, dev_t(d.serial), root,
                         d.serial == 0 ? QString() : QString::number(d.serial, 16).rightJustified(8, u'0')});
     }
