@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QFutureWatcher>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -176,10 +177,13 @@ Form1::Form1(std::chrono::milliseconds diskDeadline, QWidget *parent)
 
     // Said over the window once it is up, for a broken install is otherwise seen only when
     // a dead disk keeps the program from ending.
-    if (const QString warning = platform::volumeAccessWarning(); !warning.isEmpty())
-        QTimer::singleShot(0, this, [this, warning] {
-            m_controls->messageBox(warning, platform::MessageStyle::Warning, u"Orvane"_qs);
-        });
+    // A watcher the window owns: the answer is dropped should the window go first.
+    auto *warning = new QFutureWatcher<QString>(this);
+    connect(warning, &QFutureWatcher<QString>::finished, this, [this, warning] {
+        if (const QString text = warning->result(); !text.isEmpty())
+            m_controls->messageBox(text, platform::MessageStyle::Warning, u"Orvane"_qs);
+    });
+    warning->setFuture(platform::volumeAccessWarning());
 }
 
 void Form1::Command1_Click()

@@ -11,6 +11,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -64,6 +65,15 @@ void selectVolume(const Form1 &window, const QString &root)
         mounts->blockSignals(true);
     drive->addItem(u"TEST ("_qs + root + u')', root);
     drive->setCurrentIndex(drive->count() - 1);
+}
+
+// Waits until the window's start check of the disk helper, which runs it once, is done: a
+// row that breaks the helper breaks it after that.
+void awaitStartCheck(const Form1 &window)
+{
+    auto *check = window.findChild<QFutureWatcherBase *>();
+    QVERIFY(check);
+    QTRY_VERIFY(check->isFinished());
 }
 
 // Runs the application's own loop, as the program does; whether the window ended it (a
@@ -303,6 +313,7 @@ private Q_SLOTS:
         // next scan is served by another and gives the true verdict.
         TempVolume volume({u"autorun.inf"_qs});
         Form1 window;
+        awaitStartCheck(window);
         selectVolume(window, volume.root());
         ModalWatcher boxes;
         const auto scan = [&] {
@@ -335,6 +346,7 @@ private Q_SLOTS:
         QVERIFY(fat.create({u"AUTORUN.INF"_qs}));
         QVERIFY(fat.mount(u"rw+"_qs));
         Form1 window;
+        awaitStartCheck(window);
         auto *drive = control<QComboBox>(window, "Drive1");
         QTRY_VERIFY(drive->findData(fat.root()) >= 0);
         drive->setCurrentIndex(drive->findData(fat.root()));
@@ -349,19 +361,27 @@ private Q_SLOTS:
 
     void brokenInstallIsSaidAtStart_data()
     {
-        QTest::addColumn<QFile::Permissions>("permissions"); // the helper's; none: it is missing
+        QTest::addColumn<QByteArray>("content"); // the helper's; none: it is missing
+        QTest::addColumn<QFile::Permissions>("permissions");
         QTest::addColumn<QString>("problem");
 
-        QTest::newRow("helper missing") << QFile::Permissions() << u"is missing"_qs;
-        QTest::newRow("helper not executable") << (QFile::ReadOwner | QFile::WriteOwner) << u"is not executable"_qs;
+        const QFile::Permissions runnable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        QTest::newRow("helper missing") << QByteArray() << QFile::Permissions() << u"is missing"_qs;
+        QTest::newRow("helper not executable")
+            << QByteArray("#!/bin/sh\n") << (QFile::ReadOwner | QFile::WriteOwner) << u"is not executable"_qs;
+        // A truncated update, or a build for another machine.
+        QTest::newRow("helper executable, but not a program") << QByteArray("\x7F"
+                                                                            "ELF\2\1\1")
+                                                              << runnable << u"cannot run"_qs;
     }
 
     void brokenInstallIsSaidAtStart()
     {
         // Without its helper, Quit may wait for a dead disk: the user is told when the window opens.
+        QFETCH(QByteArray, content);
         QFETCH(QFile::Permissions, permissions);
         QFETCH(QString, problem);
-        const ReplacedHelper broken(permissions ? QByteArray("#!/bin/sh\n") : QByteArray(), permissions);
+        const ReplacedHelper broken(content, permissions);
         QVERIFY(broken.replaced());
         ModalWatcher boxes;
         Form1 window;

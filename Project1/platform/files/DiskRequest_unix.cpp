@@ -72,7 +72,7 @@ std::optional<DiskRequest> decodeRequest(const QByteArray &frame)
     });
     if (request
         && (quint8(request->operation) < quint8(DiskRequest::Operation::SetAttributes)
-            || quint8(request->operation) > quint8(DiskRequest::Operation::IsMountedAt)))
+            || quint8(request->operation) > quint8(DiskRequest::Operation::Handshake)))
         return std::nullopt;
     return request;
 }
@@ -117,6 +117,9 @@ DiskAnswer perform(const DiskRequest &request, FileFunctions &files)
     case DiskRequest::Operation::IsMountedAt:
         answer.status = Status::Ok;
         answer.mounted = isMountedAt(request.path, dev_t(request.device));
+        break;
+    case DiskRequest::Operation::Handshake:
+        answer.status = Status::Ok;
         break;
     }
     return answer;

@@ -15,7 +15,8 @@ namespace platform {
 // that process's answer. On the wire each is one frame: a 32-bit length, then that many
 // bytes of QDataStream.
 struct DiskRequest {
-    enum class Operation : quint8 { SetAttributes = 1, DeleteFile, Lookup, ReadPrefix, IsMountedAt };
+    // Handshake asks nothing of a disk: whether the helper runs at all.
+    enum class Operation : quint8 { SetAttributes = 1, DeleteFile, Lookup, ReadPrefix, IsMountedAt, Handshake };
 
     Operation operation = Operation::Lookup;
     QString path;     // the entry, or for IsMountedAt the root

@@ -3,6 +3,7 @@
 
 #include "platform/FileFunctions.h"
 
+#include <QFuture>
 #include <QString>
 
 #include <optional>
@@ -24,8 +25,9 @@ std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device);
 // Gets ready for the first call to a volume without making it: a scan makes it 2 s on.
 void prepareVolumeAccess();
 // What the user is to be told at start-up of how volumes are reached, or an empty string:
-// without its helper the program makes the calls itself, and a disk that stops answering
-// may then keep it from ending.
-QString volumeAccessWarning();
+// without a helper that runs, the program makes the calls itself, and a disk that stops
+// answering may then keep it from ending. Found on a thread of its own, for it starts the
+// helper once.
+QFuture<QString> volumeAccessWarning();
 
 } // namespace platform

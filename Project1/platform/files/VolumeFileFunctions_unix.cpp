@@ -9,12 +9,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPromise>
 
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -87,6 +89,20 @@ public:
         m_socket = Fd();
         ::kill(m_pid, SIGKILL);
         reapWhenEnded(m_pid);
+    }
+
+    // Whether the helper answers a handshake within `wait`: one whose mode says executable
+    // may still not run (a truncated update, another architecture) or hang as it starts.
+    bool answersHandshake(int waitMs)
+    {
+        if (!sendFrame(m_socket.get(), encodeRequest({DiskRequest::Operation::Handshake, {}})))
+            return false;
+        pollfd ready{m_socket.get(), POLLIN, 0};
+        if (::poll(&ready, 1, waitMs) != 1)
+            return false;
+        const std::optional<QByteArray> frame = receiveFrame(m_socket.get());
+        const std::optional<DiskAnswer> answer = frame ? decodeAnswer(*frame) : std::nullopt;
+        return answer && answer->status == Status::Ok;
     }
 
     // The answer, after the empty frames that tell the disk answered one of the requests.
@@ -211,13 +227,19 @@ QString helperPath()
     return QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs);
 }
 
-// What keeps `program` from serving as the helper, or an empty string.
-QString helperProblem(const QString &program)
+// What keeps `program` from serving as the helper, or an empty string. Only the file is
+// looked at unless `run`, which starts it once.
+QString helperProblem(const QString &program, bool run = false)
 {
     const QFileInfo helper(program);
-    if (helper.isFile() && helper.isExecutable())
+    if (!helper.isFile() || !helper.isExecutable())
+        return helper.exists() ? u"is not executable"_qs : u"is missing"_qs;
+    if (!run)
         return {};
-    return helper.exists() ? u"is not executable"_qs : u"is missing"_qs;
+    // Longer than any start on a loaded machine; the helper touches no disk to answer.
+    constexpr int kHandshakeWaitMs = 10'000;
+    const std::unique_ptr<HelperProcess> started = HelperProcess::start(bytesFromPath(program));
+    return started && started->answersHandshake(kHandshakeWaitMs) ? QString() : u"cannot run"_qs;
 }
 
 QByteArray helperProgram()
@@ -256,16 +278,32 @@ void prepareVolumeAccess()
     helperFileFunctions().prepare();
 }
 
-QString volumeAccessWarning()
+QFuture<QString> volumeAccessWarning()
 {
     if (!QCoreApplication::instance())
-        return {};
+        return QtFuture::makeReadyFuture(QString());
     const QString program = helperPath();
-    const QString problem = helperProblem(program);
-    if (problem.isEmpty())
-        return {};
-    return u"Orvane's disk helper %1 %2. A disk that stops answering may keep Orvane from ending until it "
-           u"answers."_qs.arg(program, problem);
+    const auto warning = [program](const QString &problem) {
+        return problem.isEmpty() ? QString()
+                                 : u"Orvane's disk helper %1 %2. A disk that stops answering may keep Orvane from "
+                                   u"ending until it answers."_qs.arg(program, problem);
+    };
+    if (const QString problem = helperProblem(program); !problem.isEmpty())
+        return QtFuture::makeReadyFuture(warning(problem));
+    auto promise = std::make_shared<QPromise<QString>>();
+    QFuture<QString> answer = promise->future();
+    promise->start();
+    try {
+        // A thread of its own, never waited for: the program may end before the helper answers.
+        std::thread([promise, program, warning] {
+            promise->addResult(warning(helperProblem(program, true)));
+            promise->finish();
+        }).detach();
+    } catch (const std::system_error &) {
+        promise->addResult(QString()); // not known; the calls say it should the helper not answer
+        promise->finish();
+    }
+    return answer;
 }
 
 } // namespace platform

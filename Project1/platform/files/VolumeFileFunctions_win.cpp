@@ -18,9 +18,9 @@ std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device)
 
 void prepareVolumeAccess() {}
 
-QString volumeAccessWarning()
+QFuture<QString> volumeAccessWarning()
 {
-    return {};
+    return QtFuture::makeReadyFuture(QString());
 }
 
 } // namespace platform
