@@ -7,8 +7,8 @@
 # builds a new one, and is reused when present:
 #   ${ORVANE_QT_WINDOWS:-${XDG_CACHE_HOME:-$HOME/.cache}/orvane/qt-windows-KEY}
 # Prints the install prefix on its last line. Apt's own sources stay untouched: the source
-# is fetched through a private apt configuration inside the cache. Exits with 2 when the
-# source cannot be fetched.
+# is fetched through a private apt configuration inside the cache, from the mirrors the
+# machine's own apt sources name. Exits with 2 when the source cannot be fetched.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/packages.sh"
@@ -57,9 +57,31 @@ ensure_packages g++-mingw-w64-x86-64-posix dpkg-dev xz-utils cmake ninja-build q
 work="$cache/qt-windows-build"
 apt_dir="$cache/apt"
 mkdir -p "$work" "$apt_dir/lists/partial" "$apt_dir/archives/partial" "$apt_dir/parts"
-# The Debian release of the installed Qt, as the machine's apt sources name it.
-suite="$(. /etc/os-release && echo "$VERSION_CODENAME")"
-echo "deb-src http://deb.debian.org/debian $suite main" >"$apt_dir/sources.list"
+# The source lines of the machine's own binary sources, one-line and deb822 alike: the same
+# mirrors, suites and keys.
+{
+    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null \
+        | awk '$1 == "deb" { $1 = "deb-src"; print }'
+    for sources in /etc/apt/sources.list.d/*.sources; do
+        [ -e "$sources" ] || continue
+        awk 'function flush() {
+                 if (types ~ /(^| )deb( |$)/ && enabled != "no")
+                     for (u = 1; u <= nu; u++) for (s = 1; s <= ns; s++)
+                         print "deb-src" (key ? " [signed-by=" key "]" : "") " " uri[u] " " suite[s] " " comps
+                 types = comps = key = enabled = ""; nu = ns = 0
+             }
+             /^[ \t]*#/ { next }
+             /^[ \t]*$/ { flush(); next }
+             { field = tolower($1); sub(/^[^:]*:[ \t]*/, "") }
+             field == "types:" { types = $0 }
+             field == "uris:" { nu = split($0, uri, /[ \t]+/) }
+             field == "suites:" { ns = split($0, suite, /[ \t]+/) }
+             field == "components:" { comps = $0 }
+             field == "signed-by:" { key = $0 }
+             field == "enabled:" { enabled = tolower($0) }
+             END { flush() }' "$sources"
+    done
+} >"$apt_dir/sources.list"
 apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
     -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir" -o "Dir::Cache::archives=$apt_dir/archives"
     -o "Debug::NoLocking=1" -o "APT::Sandbox::User=root")
