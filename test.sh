@@ -26,17 +26,11 @@ took() {
     part=$SECONDS
 }
 
-for preset in debug asan tsan; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
-    ctest --preset "$preset"
-    took "The $preset suites"
+# Each a workflow preset: configure, build, and run its tests.
+for preset in debug asan tsan fuzz; do
+    cmake --workflow --preset "$preset"
+    took "The $preset preset"
 done
-
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
-ctest --preset fuzz
-took "Fuzzing"
 
 scripts/check-package.sh # the Debian package: lintian, then where its files land
 took "The Debian package's check"
