@@ -7,6 +7,8 @@
 
 #include "platform/files/PathBytes_unix.h"
 #include "platform/files/TextDecoding.h"
+#include "platform/files/VolumeList_linux.h"
+#include "platform/files/VolumeRoot.h"
 #include "scan/AutorunFile.h"
 
 #include <QScopeGuard>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "CaseFolding_unix.h"
 
-#include "VolumeList.h"
+#include "MountTable_linux.h"
 #include "platform/files/SystemCall_unix.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "DiskRequest_unix.h"
 
-#include "platform/files/VolumeList.h"
+#include "platform/files/VolumeRoot.h"
 
 #include <QDataStream>
 #include <QIODevice>

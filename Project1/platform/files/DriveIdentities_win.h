@@ -1,21 +1,14 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
+#include "VolumeRoot.h"
+
 #include <QString>
 
 #include <functional>
 #include <memory>
 
 namespace platform {
-
-// What a drive tells of the disk in it: its label and serial number; an empty label and
-// serial 0 when it holds no disk, cannot be read, or has not answered yet.
-struct DriveIdentity {
-    QString label;
-    quint32 serial = 0;
-
-    bool operator==(const DriveIdentity &) const = default;
-};
 
 // What each drive last said of its disk. Each is asked on a thread of its own, so that
 // listing the drives never waits for a disk; a drive still busy with an earlier question is

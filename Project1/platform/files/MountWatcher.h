@@ -3,13 +3,13 @@
 
 #include <QObject>
 
-#ifndef Q_OS_WIN
-#include "platform/files/Fd_unix.h"
-#endif
+#include <memory>
 
 class QSocketNotifier;
 
 namespace platform {
+
+class Fd;
 
 // Tells when a volume is mounted or unmounted anywhere: the kernel marks the mount table
 // with an exceptional condition on every change, so nothing is polled. On Windows a hidden
@@ -31,7 +31,7 @@ private:
 #ifdef Q_OS_WIN
     void *m_window = nullptr; // HWND
 #else
-    Fd m_table;
+    std::unique_ptr<Fd> m_table; // the mount table
     QSocketNotifier *m_notifier = nullptr;
 #endif
 };

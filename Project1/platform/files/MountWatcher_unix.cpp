@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "MountWatcher.h"
 
-#include "VolumeList.h"
+#include "Fd_unix.h"
+#include "MountTable_linux.h"
 
 #include <QSocketNotifier>
 
@@ -9,11 +10,12 @@
 
 namespace platform {
 
-MountWatcher::MountWatcher(QObject *parent) : QObject(parent), m_table(::open(kMountTable, O_RDONLY | O_CLOEXEC))
+MountWatcher::MountWatcher(QObject *parent)
+    : QObject(parent), m_table(std::make_unique<Fd>(::open(kMountTable, O_RDONLY | O_CLOEXEC)))
 {
-    if (!m_table.valid())
+    if (!m_table->valid())
         return;
-    m_notifier = new QSocketNotifier(m_table.get(), QSocketNotifier::Exception, this);
+    m_notifier = new QSocketNotifier(m_table->get(), QSocketNotifier::Exception, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &MountWatcher::changed);
 }
 

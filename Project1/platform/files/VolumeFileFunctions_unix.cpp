@@ -4,7 +4,7 @@
 #include "platform/files/Fd_unix.h"
 #include "platform/files/PathBytes_unix.h"
 #include "platform/files/VolumeFileFunctions.h"
-#include "platform/files/VolumeList.h"
+#include "platform/files/VolumeRoot.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "platform/files/VolumeFileFunctions.h"
-#include "platform/files/VolumeList.h"
+#include "platform/files/VolumeRoot.h"
 
 namespace platform {
 

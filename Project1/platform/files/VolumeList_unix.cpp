@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "VolumeList.h"
+#include "VolumeList_linux.h"
 
 #include "PathBytes_unix.h"
-#include "SystemCall_unix.h"
 #include "TextDecoding.h"
 
 #include <QDir>
@@ -19,23 +19,6 @@
 namespace platform {
 
 namespace {
-
-// mountinfo writes space, tab, newline and backslash as \ooo.
-QString unescape(QByteArrayView field)
-{
-    QByteArray out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3'
-            && field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
-            out += char((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
-            i += 3;
-        } else {
-            out += field[i];
-        }
-    }
-    return pathFromBytes(out);
-}
 
 // udev writes unsafe characters of a label as \xHH.
 QString unescapeUdev(const QString &name)
@@ -124,45 +107,7 @@ bool within(const QString &inner, const QString &outer)
     return outer == u"/" || inner == outer || (inner.startsWith(outer) && inner[outer.size()] == u'/');
 }
 
-// "major:minor" as the device number it stands for; 0 when it is not one.
-dev_t parseDevice(QByteArrayView field)
-{
-    const qsizetype colon = field.indexOf(':');
-    bool majorOk = false, minorOk = false;
-    const uint majorNumber = field.first(qMax<qsizetype>(colon, 0)).toUInt(&majorOk);
-    const uint minorNumber = colon < 0 ? 0 : field.sliced(colon + 1).toUInt(&minorOk);
-    return majorOk && minorOk ? makedev(majorNumber, minorNumber) : 0;
-}
-
 } // namespace
-
-QList<MountEntry> parseMountInfo(QByteArrayView text)
-{
-    // id parent major:minor root mountpoint options [optional...] - fstype source superoptions
-    QList<MountEntry> mounts;
-    while (!text.isEmpty()) {
-        qsizetype end = text.indexOf('\n');
-        if (end < 0)
-            end = text.size();
-        QByteArrayView line = text.first(end);
-        text = text.sliced(qMin(end + 1, text.size()));
-
-        QVarLengthArray<QByteArrayView, 12> fields;
-        while (!line.isEmpty()) {
-            const qsizetype space = line.indexOf(' ');
-            fields.append(space < 0 ? line : line.first(space));
-            line = space < 0 ? QByteArrayView() : line.sliced(space + 1);
-        }
-        qsizetype separator = 6;
-        while (separator < fields.size() && fields[separator] != "-")
-            ++separator;
-        if (separator + 2 >= fields.size())
-            continue;
-        mounts.append({parseDevice(fields[2]), fields[0].toULongLong(), unescape(fields[3]), unescape(fields[4]),
-                       fields[separator + 1].toByteArray(), unescape(fields[separator + 2])});
-    }
-    return mounts;
-}
 
 bool isDiskFileSystem(const MountEntry &mount)
 {
@@ -229,23 +174,6 @@ QList<Volume> mountedVolumes()
     if (!table.open(QIODevice::ReadOnly))
         return {};
     return volumesFrom(parseMountInfo(table.readAll()), deviceIsRemovable, labelOf, uuidOf);
-}
-
-bool isMountedAt(const QString &root, dev_t device)
-{
-    struct statx info = {};
-    const QByteArray path = bytesFromPath(root);
-    if (onDisk([&] { return ::statx(AT_FDCWD, path.constData(), AT_STATX_SYNC_AS_STAT, STATX_MNT_ID, &info); }) != 0)
-        return false;
-    if ((info.stx_mask & STATX_MNT_ID) == 0) // a kernel before 5.8
-        return makedev(info.stx_dev_major, info.stx_dev_minor) == device;
-    QFile table(QString::fromLatin1(kMountTable));
-    if (!table.open(QIODevice::ReadOnly))
-        return false;
-    const QList<MountEntry> mounts = parseMountInfo(table.readAll());
-    return std::any_of(mounts.begin(), mounts.end(), [&](const MountEntry &mount) {
-        return mount.id == info.stx_mnt_id && mount.device == device && mount.mountPoint == root;
-    });
 }
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "DriveIdentities_win.h"
 #include "Errors_win.h"
 #include "MountWatcher.h"
+#include "VolumeRoot.h"
 
 #include <windows.h>
 
@@ -12,19 +13,6 @@
 namespace platform {
 
 namespace {
-
-// The label and serial number of the disk in the drive `root` ("e:"); nothing when it holds
-// none or cannot be read. Reads the disk.
-DriveIdentity identityOf(const QString &root)
-{
-    const QString directory = root + u'\\';
-    wchar_t label[MAX_PATH + 1] = {};
-    DWORD serial = 0;
-    if (!::GetVolumeInformationW(reinterpret_cast<const wchar_t *>(directory.utf16()), label, MAX_PATH + 1, &serial,
-                                 nullptr, nullptr, nullptr, 0))
-        return {};
-    return {QString::fromWCharArray(label), quint32(serial)};
-}
 
 // Never destroyed: a question to a dead disk may outlive the program's own objects.
 DriveIdentities &driveIdentities()
@@ -91,12 +79,6 @@ QList<Volume> mountedVolumes()
         d.serial = identity.serial;
     }
     return volumesFromDrives(drives);
-}
-
-bool isMountedAt(const QString &root, dev_t device)
-{
-    failCriticalErrorsQuietly();
-    return device != 0 && identityOf(root).serial == quint32(device);
 }
 
 } // namespace platform
