@@ -23,10 +23,11 @@ constexpr __fsword_t kNtfs3Magic = 0x7366746e;
 // FILE_ATTRIBUTE_READONLY, _HIDDEN, _SYSTEM and _ARCHIVE, as NTFS stores them.
 constexpr quint32 kNtfsCleared = 0x1 | 0x2 | 0x4 | 0x20;
 
-// The errors that say the file system has no such interface rather than that it failed.
+// The errors that say the file system has no such interface, or the file no such
+// attribute, rather than that it failed.
 bool notOffered(int error)
 {
-    return error == ENOTTY || error == ENOSYS || error == EOPNOTSUPP || error == ENODATA || error == ERANGE;
+    return isUnsupported(error) || error == ENODATA || error == ERANGE;
 }
 
 // An empty result: the file system offers no FAT attribute ioctls.

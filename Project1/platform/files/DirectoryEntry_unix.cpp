@@ -11,8 +11,15 @@
 
 namespace platform {
 
+bool isUnsupported(int error)
+{
+    return error == ENOSYS || error == ENOTTY || error == EOPNOTSUPP || error == EINVAL;
+}
+
 Status statusFromErrno(int error)
 {
+    if (isUnsupported(error))
+        return Status::Unsupported;
     switch (error) {
     case ENOENT:
         return Status::NotFound;
@@ -21,10 +28,6 @@ Status statusFromErrno(int error)
         return Status::AccessDenied;
     case EROFS:
         return Status::WriteProtected;
-    case ENOSYS:
-    case ENOTTY:
-    case EOPNOTSUPP:
-        return Status::Unsupported;
     case ELOOP:
     case EISDIR:
     case ENXIO:

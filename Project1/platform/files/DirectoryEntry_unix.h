@@ -34,4 +34,8 @@ Status openRegular(int dirFd, DirectoryEntry &entry, Fd &file);
 // What an errno from a file function means to its caller.
 Status statusFromErrno(int error);
 
+// Whether `error` says that the file system offers no such call, rather than that the call
+// failed (an fsync of a directory where EINVAL says it has nothing to flush).
+bool isUnsupported(int error);
+
 } // namespace platform

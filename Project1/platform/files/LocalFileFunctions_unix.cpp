@@ -52,8 +52,7 @@ Result<qsizetype> readSome(int fd, char *into, qsizetype room)
 Status flushDirectory(int dirFd)
 {
     const Fd listFd(onDisk([&] { return ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (!listFd.valid() || onDisk([&] { return ::fsync(listFd.get()); }) == 0 || errno == EINVAL || errno == ENOSYS
-        || errno == EROFS)
+    if (!listFd.valid() || onDisk([&] { return ::fsync(listFd.get()); }) == 0 || isUnsupported(errno) || errno == EROFS)
         return Status::Ok;
     return statusFromErrno(errno);
 }
