@@ -4,6 +4,7 @@
 #include "DriveIdentities_win.h"
 #include "Errors_win.h"
 #include "MountWatcher.h"
+#include "TextDecoding.h"
 #include "VolumeRoot.h"
 
 #include <windows.h>
