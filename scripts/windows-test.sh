@@ -46,7 +46,7 @@ took "building orvane.exe and the tests"
 
 # A fresh prefix each run; Qt Test's output reaches the console only through the registry's
 # environment, which is also where the tests learn of their drive.
-umount -l "$build/drives/slow" 2>/dev/null || true
+umount -l "$build/drives/slow" "$build/drives/r" 2>/dev/null || true
 rm -rf "$prefix" "$build/drives"
 mkdir -p "$drive"
 echo ORVANE >"$drive/.windows-label"
@@ -70,13 +70,30 @@ if [ "$(id -u)" -eq 0 ] && [ -e /dev/fuse ] && /usr/bin/python3 -c 'import fusep
     mkdir -p "$build/drives/slow-source" "$slow"
     printf '[autorun]\r\nopen=evil.exe\r\n' >"$build/drives/slow-source/autorun.inf"
     /usr/bin/python3 tests/slowfs.py "$build/drives/slow-source" "$slow" 0.4 open read >/dev/null 2>&1 &
-    trap 'umount -l "$slow" 2>/dev/null' EXIT
     for _ in $(seq 100); do [ -e "$slow/autorun.inf" ] && break; sleep 0.1; done
     ln -sfn "$slow" "$prefix/dosdevices/g:"
     reg 'HKCU\Environment' /v ORVANE_SLOW_DRIVE /d g:
 else
     echo "Windows: the slow drive is left out: a FUSE mount needs root, /dev/fuse and python3-fusepy"
 fi
+# l: a Unix link named autorun.inf leading to a read-only file on another file system (as
+# off a stick); r: a read-only mount, whose autorun.inf (not read-only) Wine reports deleted.
+outside=$(mktemp /dev/shm/orvane-outside.XXXXXX)
+printf '[autorun]\r\nopen=outside.exe\r\n' >"$outside"
+chmod 444 "$outside"
+mkdir -p "$build/drives/l" "$build/drives/r-source" "$build/drives/r"
+ln -s "$outside" "$build/drives/l/autorun.inf"
+ln -sfn "$build/drives/l" "$prefix/dosdevices/l:"
+reg 'HKCU\Environment' /v ORVANE_LINK_DRIVE /d l:
+printf '[autorun]\r\nopen=evil.exe\r\n' >"$build/drives/r-source/autorun.inf"
+if [ "$(id -u)" -eq 0 ] && mount --bind "$build/drives/r-source" "$build/drives/r" \
+    && mount -o remount,bind,ro "$build/drives/r"; then
+    ln -sfn "$build/drives/r" "$prefix/dosdevices/r:"
+    reg 'HKCU\Environment' /v ORVANE_READONLY_DRIVE /d r:
+else
+    echo "Windows: the read-only drive is left out: a read-only bind mount needs root"
+fi
+trap 'umount -l "$slow" "$build/drives/r" 2>/dev/null; rm -f "$outside"' EXIT
 env "${wine_env[@]}" wineserver -w
 took "a fresh Wine prefix"
 

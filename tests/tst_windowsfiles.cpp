@@ -6,11 +6,13 @@
 #include "platform/files/DriveIdentities_win.h"
 #include "platform/files/MountWatcher.h"
 #include "platform/files/VolumeList.h"
+#include "platform/files/VolumeRoot.h"
 #include "platform/files/WorkerFileFunctions.h"
 #include "scan/AutorunFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -254,6 +256,43 @@ private Q_SLOTS:
         const platform::Result<QByteArray> text = files.readPrefix(drive + u"\\autorun.inf"_qs, 65536);
         QCOMPARE(text.status, Status::Ok);
         QCOMPARE(text.value, kAutorunText);
+    }
+
+    void driveThatMisleads_data()
+    {
+        QTest::addColumn<QString>("variable"); // names the drive windows-test.sh set up
+        QTest::addColumn<Status>("load");
+        QTest::addColumn<QStringList>("boxes"); // Delete's
+        QTest::addColumn<DWORD>("readOnly");    // the file's, after the reset
+        // Wine follows a Unix link: without a look at where it led, the reset, the load and
+        // Delete would act on a file off the drive.
+        QTest::newRow("a link leading off the drive: refused, what it leads to untouched")
+            << u"ORVANE_LINK_DRIVE"_qs << Status::NotRegularFile << QStringList{kNotDeletedBox}
+            << DWORD(FILE_ATTRIBUTE_READONLY);
+        QTest::newRow("a read-only drive that reports a deletion it did not make: said")
+            << u"ORVANE_READONLY_DRIVE"_qs << Status::Ok << QStringList{kNotDeletedBox} << DWORD(0);
+    }
+
+    // Drives whose autorun.inf, made by windows-test.sh, cannot or must not be changed: it
+    // stays, as it was.
+    void driveThatMisleads()
+    {
+        QFETCH(QString, variable);
+        QFETCH(Status, load);
+        QFETCH(QStringList, boxes);
+        QFETCH(DWORD, readOnly);
+        const QString drive = qEnvironmentVariable(variable.toLatin1().constData());
+        if (drive.isEmpty())
+            QSKIP(qPrintable(variable + u" names no drive: setting it up needs root"_qs));
+        const QString file = drive + u"\\autorun.inf"_qs;
+        FakeControls controls(drive);
+        scan::AutorunFile autorun(controls, platform::localFileFunctions());
+        autorun.resetAttributes();
+        QCOMPARE(platform::localFileFunctions().readPrefix(file, 65536).status, load);
+        scan::deleteCommand(controls, platform::localFileFunctions());
+        QCOMPARE(controls.boxes, boxes);
+        QVERIFY(QFileInfo::exists(file));
+        QCOMPARE(::GetFileAttributesW(wide(file)) & FILE_ATTRIBUTE_READONLY, readOnly);
     }
 
     // The disk worker keeps a drive that does not answer from holding up the others only if it

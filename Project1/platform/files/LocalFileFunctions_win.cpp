@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <optional>
 
 #include <windows.h>
 
@@ -121,20 +122,55 @@ Status locate(const QString &path, QString &found)
     return Status::Ok;
 }
 
-// Opens the entry at `path` itself, never what a link or mount point leads to, and checks
-// that what is open is a regular file. Without FILE_SHARE_DELETE the entry can be neither
-// renamed nor removed while the handle is held, so `path` keeps naming the file checked.
-Status openRegular(const QString &path, DWORD access, Handle &file, BY_HANDLE_FILE_INFORMATION &info)
+// The volume serial number of what `handle` is open on.
+std::optional<DWORD> serialOf(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const BOOL got = ::GetFileInformationByHandle(handle, &info);
+    answered();
+    return got ? std::optional<DWORD>(info.dwVolumeSerialNumber) : std::nullopt;
+}
+
+// The volume serial number of the drive whose root is `root`, asked as of a file: through
+// a handle to the root.
+std::optional<DWORD> driveSerial(const QString &root)
+{
+    const Handle dir(::CreateFileW(wide(root), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    answered();
+    return dir.valid() ? serialOf(dir.get()) : std::nullopt;
+}
+
+// Opens the entry at `path` itself, never what an NTFS link or mount point leads to, and
+// checks that it is a file or a link to one, on the drive whose root holds it: under Wine a
+// Unix link of that name leads anywhere, and the handle says where it led. Without
+// FILE_SHARE_DELETE the entry can be neither renamed nor removed while the handle is held,
+// so `path` keeps naming the entry checked.
+Status openEntry(const QString &path, DWORD access, Handle &file, BY_HANDLE_FILE_INFORMATION &info)
 {
     file.reset(::CreateFileW(wide(path), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     answered();
     if (!file.valid())
         return statusFromWindowsError(::GetLastError());
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &info)
-        || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
+    const BOOL got = ::GetFileType(file.get()) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file.get(), &info);
+    answered();
+    if (!got || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
         return Status::NotRegularFile;
-    return Status::Ok;
+    const std::optional<DWORD> drive = driveSerial(path.left(nameStart(path)));
+    if (!drive)
+        return Status::VolumeUnavailable;
+    return *drive == info.dwVolumeSerialNumber ? Status::Ok : Status::NotRegularFile;
+}
+
+// As openEntry, for a regular file only: never a link.
+Status openRegular(const QString &path, DWORD access, Handle &file, BY_HANDLE_FILE_INFORMATION &info)
+{
+    const Status opened = openEntry(path, access, file, info);
+    if (opened == Status::Ok && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return Status::NotRegularFile;
+    return opened;
 }
 
 // One ReadFile, of at most 1 MiB.
@@ -194,11 +230,28 @@ public:
         QString found;
         if (const Status s = locate(path, found); s != Status::Ok)
             return s;
-        // DeleteFileW removes a link itself and never a directory.
-        const BOOL deleted = ::DeleteFileW(wide(found));
+        // The entry checked is the one removed, as its last handle closes: a link itself,
+        // never what it leads to, never a directory.
+        Handle file;
+        BY_HANDLE_FILE_INFORMATION info = {};
+        if (const Status s = openEntry(found, DELETE, file, info); s != Status::Ok)
+            return s;
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        const BOOL marked =
+            ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition);
         answered();
-        if (!deleted)
+        if (!marked)
             return statusFromWindowsError(::GetLastError());
+        file.reset(INVALID_HANDLE_VALUE);
+        answered();
+        // A driver may report a deletion it did not make (a read-only drive under Wine, a worn
+        // stick): it counts once a fresh lookup no longer finds that entry.
+        QString again;
+        const Status looked = locate(found, again);
+        if (looked == Status::Ok && again == found)
+            return Status::WriteProtected;
+        if (looked != Status::Ok && looked != Status::NotFound)
+            return Status::IoError; // whether it is gone is not known
         return flushDirectory(found.left(nameStart(found)));
     }
 
