@@ -11,4 +11,4 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
     command -v xvfb-run >/dev/null || echo "xvfb-run comes with Debian's xvfb and xauth: apt-get install xvfb xauth (as root)"
     exit 1
 fi
-exec build/release/Project1/orvane
+exec build/release/bin/orvane

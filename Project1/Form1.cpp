@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "Form1.h"
 
+#include "BuildConfig.h"
+
 #include "platform/window/DriveListBox.h"
 #include "platform/window/Runtime.h"
 #include "scan/AutorunFile.h"

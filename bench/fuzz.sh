@@ -12,7 +12,7 @@ for target in fuzz_textdecoding; do
     corpus=build/fuzz/tests/fuzz/corpus/$target
     mkdir -p "$corpus"
     echo "== $target, $seconds s"
-    build/fuzz/tests/fuzz/$target -max_total_time="$seconds" -max_len=65536 -timeout=10 -print_final_stats=1 \
+    build/fuzz/bin/$target -max_total_time="$seconds" -max_len=65536 -timeout=10 -print_final_stats=1 \
         -artifact_prefix=build/fuzz/tests/fuzz/findings- "$corpus" "tests/fuzz/corpus/${target#fuzz_}" 2>&1 |
         grep -E '^stat::(number_of_executed_units|peak_rss_mb|new_units_added)|ERROR|SUMMARY|Done' || true
 done

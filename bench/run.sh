@@ -11,8 +11,8 @@ ensure_packages xvfb xauth dosfstools mtools fusefat fuse3 python3-fusepy
 ensure_packages user-mode-linux kmod ntfs-3g strace
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
-build/bench/bench/bench_startup
-build/bench/bench/bench_check
-build/bench/bench/bench_stages
+build/bench/bin/bench_startup
+build/bench/bin/bench_check
+build/bench/bin/bench_stages
 bench/volumes.sh
-xvfb-run -a build/bench/bench/bench_responsive
+xvfb-run -a build/bench/bin/bench_responsive

@@ -7,7 +7,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 PATH=$PATH:/usr/sbin:/sbin
-bench=$PWD/build/bench/bench/bench_check
+bench=$PWD/build/bench/bin/bench_check
 [ "$(id -u)" -eq 0 ] || { echo "Real volumes: left out, mounting them needs root"; exit 0; }
 work=$(mktemp -d)
 loop=""

@@ -29,4 +29,4 @@ cmake -S . -B "$build" -G Ninja \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     "${first_time[@]}" "$@" >/dev/null
 cmake --build "$build" --parallel "$(nproc)"
-echo "$build/orvane.exe"
+echo "$build/bin/orvane.exe"

@@ -107,7 +107,7 @@ if ensure_packages nsis zip unzip >/dev/null; then
     took "packaging"
     env "${wine_env[@]}" xvfb-run -a -s "-screen 0 1280x1024x24" tests/check_packages_win.sh \
         "$build"/package/orvane-*-windows-x64.zip "$build"/package/orvane-*-windows-x64-setup.exe \
-        "$build/tst_program_win.exe" 2>/dev/null || status=$?
+        "$build/bin/tst_program_win.exe" 2>/dev/null || status=$?
     took "the packages' test under Wine"
     echo "Windows: the zip is $(stat -c %s "$build"/package/orvane-*-windows-x64.zip) bytes," \
         "the installer $(stat -c %s "$build"/package/orvane-*-windows-x64-setup.exe) bytes"
@@ -115,5 +115,5 @@ else
     echo "Windows packages' test skipped: nsis cannot be installed"
 fi
 env "${wine_env[@]}" wineserver -k 2>/dev/null || true
-echo "Windows: $((SECONDS - start)) s in all; orvane.exe is $(stat -c %s "$build/orvane.exe") bytes"
+echo "Windows: $((SECONDS - start)) s in all; orvane.exe is $(stat -c %s "$build/bin/orvane.exe") bytes"
 exit "$status"

@@ -3,6 +3,7 @@
 #include "FakeControls.h"
 #include "ModalWatcher.h"
 
+#include "BuildConfig.h"
 #include "Form1.h"
 #include "platform/files/DiskWorker.h"
 #include "platform/files/MountWatcher.h"
@@ -125,7 +126,8 @@ class ReplacedHelper
 public:
     static QString path()
     {
-        return QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs);
+        return QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/'
+                               + QStringLiteral(ORVANE_HELPER_FROM_PROGRAM));
     }
 
     ReplacedHelper(const QByteArray &content, QFile::Permissions permissions)

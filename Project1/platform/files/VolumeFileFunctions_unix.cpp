@@ -6,6 +6,8 @@
 #include "platform/files/VolumeFileFunctions.h"
 #include "platform/files/VolumeRoot.h"
 
+#include "BuildConfig.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -220,11 +222,10 @@ private:
     bool m_handedOut = false;               // a disk thread has had its helper
 };
 
-// The helper beside the program: bin/orvane and libexec/orvane/orvane-disk, in the build
-// tree as in the installed one.
+// The helper beside the program, in the build tree as in the installed one.
 QString helperPath()
 {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../libexec/orvane/orvane-disk"_qs);
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/' + QStringLiteral(ORVANE_HELPER_FROM_PROGRAM));
 }
 
 // What keeps `program` from serving as the helper, or an empty string. Only the file is
