@@ -241,8 +241,6 @@ private Q_SLOTS:
             "lying:AUTORUN.INF dir:sub autorun.inf.txt", {kFoundBox}, "autorun.inf.txt sub", QString());
         row("mount point named with a byte that is not UTF-8: found and deleted", u"ext2"_qs, "st\377\376ck",
             "autorun.inf keep.txt", {kFoundBox}, "keep.txt");
-        row("hard-linked: found, the other name keeps its mode, only the link deleted", u"ext2"_qs, "stick",
-            "ro:autorun.inf hard:keep.txt", {kFoundBox}, "keep.txt");
         row("fusefat, R H S A: found, shown and deleted", u"fat rw+"_qs, "stick", "AUTORUN.INF KEEP.TXT", {kFoundBox},
             "KEEP.TXT");
         row("fusefat mounted read-only: found, shown, Delete refused", u"fat ro"_qs, "stick", "AUTORUN.INF",

@@ -57,50 +57,6 @@ private Q_SLOTS:
         }
     }
 
-    void operations_data()
-    {
-        QTest::addColumn<QStringList>("layout");
-        QTest::addColumn<QString>("found"); // the presence test's answer, before the reset and after
-        QTest::addColumn<Status>("reset");
-        QTest::addColumn<QStringList>("left"); // after Delete
-
-        const Status ok = Status::Ok;
-        QTest::newRow("no file") << QStringList{} << QString() << Status::NotFound << QStringList{};
-        QTest::newRow("hidden, system, read-only: reset and deleted")
-            << QStringList{u"hsr:autorun.inf"_qs} << u"autorun.inf"_qs << ok << QStringList{};
-        QTest::newRow("upper case") << QStringList{u"AUTORUN.INF"_qs} << u"AUTORUN.INF"_qs << ok << QStringList{};
-        QTest::newRow("mixed case, hidden and system")
-            << QStringList{u"hs:Autorun.Inf"_qs} << u"Autorun.Inf"_qs << ok << QStringList{};
-        QTest::newRow("directory: no file, kept")
-            << QStringList{u"dir:autorun.inf"_qs} << QString() << Status::NotFound << QStringList{u"autorun.inf"_qs};
-        QTest::newRow("another name kept") << QStringList{u"autorun.inf"_qs, u"hsr:autorun.inf.exe"_qs}
-                                           << u"autorun.inf"_qs << ok << QStringList{u"autorun.inf.exe"_qs};
-    }
-
-    void operations()
-    {
-        QFETCH(QStringList, layout);
-        QFETCH(QString, found);
-        QFETCH(Status, reset);
-        QFETCH(QStringList, left);
-        for (const QString &entry : layout)
-            make(entry);
-
-        FakeControls controls;
-        controls.drive = m_drive;
-        scan::AutorunFile file(controls, platform::localFileFunctions());
-        QCOMPARE(file.presenceTest().value, found); // whatever its attributes
-        QCOMPARE(file.resetAttributes(), reset);
-        // Archive is left out: Wine shows it on every plain file whatever was set.
-        const DWORD visible = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-        if (!found.isEmpty())
-            QCOMPARE(::GetFileAttributesW(wide(m_root + found)) & visible, DWORD(0));
-        QCOMPARE(file.presenceTest().value, found);
-        scan::deleteCommand(controls, platform::localFileFunctions());
-        QCOMPARE(autorunEntries(), left);
-        QCOMPARE(controls.boxes, QStringList{});
-    }
-
     void readOnlyNeedsTheReset()
     {
         make(u"r:autorun.inf"_qs);
@@ -111,20 +67,6 @@ private Q_SLOTS:
         QCOMPARE(files.setAttributes(path, platform::FileAttributes::Normal), Status::Ok);
         QCOMPARE(files.deleteFile(path), Status::Ok);
         QCOMPARE(autorunEntries(), QStringList{});
-    }
-
-    void loadIsBounded()
-    {
-        make(u"hs:AUTORUN.INF"_qs);
-        const QString path = scan::AutorunPath(m_drive);
-        platform::FileFunctions &files = platform::localFileFunctions();
-        QCOMPARE(files.readPrefix(path, 9).value, QByteArray("[autorun]"));
-        FakeControls controls;
-        controls.drive = m_drive;
-        scan::AutorunFile file(controls, files);
-        QCOMPARE(file.loadIntoR(), Status::Ok);
-        QCOMPARE(file.readContents().value, u"[autorun]\nopen=x.exe\n"_qs);
-        QCOMPARE(files.readPrefix(m_root + u"autorun.txt"_qs, 9).status, Status::NotFound);
     }
 
     void driveOrder_data()
