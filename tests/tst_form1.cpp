@@ -66,6 +66,22 @@ void selectVolume(const Form1 &window, const QString &root)
     drive->setCurrentIndex(drive->count() - 1);
 }
 
+// Selects the listed volume whose root is `root` once the list shows it; whether it could.
+bool selectListed(const Form1 &window, const QString &root)
+{
+    auto *drive = control<QComboBox>(window, "Drive1");
+    const bool listed = QTest::qWaitFor([&] { return drive->findData(root) >= 0; });
+    drive->setCurrentIndex(drive->findData(root));
+    return listed;
+}
+
+// `ticks` ticks of the scan's timer, the first ten from a scan's start to its verdict.
+void tick(Form1 &window, int ticks = 10)
+{
+    for (int i = 0; i < ticks; ++i)
+        window.Timer1_Timer();
+}
+
 // Runs the application's own loop, as the program does; whether the window ended it (a
 // hang fails instead of blocking).
 bool runsToItsEnd(const Form1 &window)
@@ -305,11 +321,7 @@ private Q_SLOTS:
         Form1 window;
         selectVolume(window, volume.root());
         ModalWatcher boxes;
-        const auto scan = [&] {
-            for (int tick = 1; tick <= 10; ++tick)
-                window.Timer1_Timer();
-        };
-        scan();
+        tick(window);
         const QList<pid_t> helpers = childrenRunning("orvane-disk");
         QVERIFY2(!helpers.isEmpty(), "no helper process makes the disk calls");
         for (const pid_t helper : helpers) {
@@ -320,7 +332,7 @@ private Q_SLOTS:
         // Made read-only again: the reset, the first call after the death, is made too.
         const QString file = volume.path(u"autorun.inf"_qs);
         QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-        scan();
+        tick(window);
         QCOMPARE(boxes.seen, (QStringList{kFoundBox, kFoundBox}));
         QVERIFY(QFileInfo(file).permissions().testFlag(QFile::WriteOwner));
     }
@@ -335,9 +347,7 @@ private Q_SLOTS:
         QVERIFY(fat.create({u"AUTORUN.INF"_qs}));
         QVERIFY(fat.mount(u"rw+"_qs));
         Form1 window;
-        auto *drive = control<QComboBox>(window, "Drive1");
-        QTRY_VERIFY(drive->findData(fat.root()) >= 0);
-        drive->setCurrentIndex(drive->findData(fat.root()));
+        QVERIFY(selectListed(window, fat.root()));
 
         const ReplacedHelper broken("#!/bin/sh\nexit 1\n", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(broken.replaced());
@@ -398,12 +408,9 @@ private Q_SLOTS:
         QVERIFY(fat.mount(u"rw+"_qs));
         Form1 window(std::chrono::milliseconds(300));
         window.show();
-        auto *drive = control<QComboBox>(window, "Drive1");
-        QTRY_VERIFY(drive->findData(fat.root()) >= 0);
-        drive->setCurrentIndex(drive->findData(fat.root()));
+        QVERIFY(selectListed(window, fat.root()));
         ModalWatcher watcher;
-        for (int tick = 1; tick <= 9; ++tick)
-            window.Timer1_Timer();
+        tick(window, 9);
 
         QVERIFY(fat.stop());
         QProcess other; // a file manager, say, looking at the stick first
@@ -417,14 +424,14 @@ private Q_SLOTS:
         events.callOnTimeout(&window, [&] { ++eventsWhileWaiting; });
         events.start(0);
         if (action == u"scan") {
-            window.Timer1_Timer();
+            tick(window, 1);
         } else if (action == u"delete") {
             window.Command2_Click();
         } else {
             QTimer::singleShot(0, &window, [&] {
                 QTimer::singleShot(50, &window,
                                    [&] { QTest::mouseClick(control(window, "Command1"), Qt::LeftButton); });
-                window.Timer1_Timer();
+                tick(window, 1);
             });
             QVERIFY(runsToItsEnd(window));
             // No thread asleep where no signal wakes it, and so where not even the program's end
@@ -462,8 +469,7 @@ private Q_SLOTS:
         Form1 window(std::chrono::milliseconds(500));
         selectVolume(window, mounted.path());
         ModalWatcher boxes;
-        for (int tick = 1; tick <= 10; ++tick)
-            window.Timer1_Timer();
+        tick(window);
         QCOMPARE(boxes.seen, QStringList{kFoundBox});
         QCOMPARE(control<QPlainTextEdit>(window, "Text1")->toPlainText(), kAutorunShown);
         QVERIFY(QFileInfo(source.path(u"autorun.inf"_qs)).permissions().testFlag(QFile::WriteOwner)); // the reset
@@ -480,22 +486,18 @@ private Q_SLOTS:
         Form1 window(std::chrono::milliseconds(1000)); // room for the new helper to start
         auto *drive = control<QComboBox>(window, "Drive1");
         const QString root = stopped.root();
-        QTRY_VERIFY(drive->findData(root) >= 0);
-        drive->setCurrentIndex(drive->findData(root));
+        QVERIFY(selectListed(window, root));
         ModalWatcher boxes;
         QVERIFY(stopped.stop());
-        for (int tick = 1; tick <= 10; ++tick)
-            window.Timer1_Timer();
+        tick(window);
         QCOMPARE(boxes.seen, QStringList{kNotCheckedBox});
 
         QCOMPARE(::umount2(stopped.mountPoint().constData(), MNT_DETACH), 0);
         QTRY_COMPARE(drive->findData(root), -1);
         DiskImage healthy(DiskImage::Kind::Fat, "stick", QFileInfo(root).path());
         QVERIFY(healthy.create({u"AUTORUN.INF"_qs}) && healthy.mount(u"rw+"_qs));
-        QTRY_VERIFY(drive->findData(root) >= 0);
-        drive->setCurrentIndex(drive->findData(root));
-        for (int tick = 1; tick <= 10; ++tick)
-            window.Timer1_Timer();
+        QVERIFY(selectListed(window, root));
+        tick(window);
         QCOMPARE(boxes.seen, (QStringList{kNotCheckedBox, kFoundBox}));
     }
 
@@ -522,11 +524,10 @@ private Q_SLOTS:
         Form1 window;
         auto *drive = control<QComboBox>(window, "Drive1");
         const QString root = stick.root();
-        QTRY_VERIFY(drive->findData(root) >= 0);
-        drive->setCurrentIndex(drive->findData(root));
+        QVERIFY(selectListed(window, root));
 
         ModalWatcher boxes;
-        window.Timer1_Timer();
+        tick(window, 1);
         QVERIFY(stick.unmount());
         QTRY_COMPARE(drive->findData(root), -1);
         QVERIFY(other.mount());
@@ -536,8 +537,7 @@ private Q_SLOTS:
             QTRY_COMPARE(drive->currentData().toString(), root);
         }
         QCOMPARE(drive->currentIndex() >= 0, backByTick10); // never silently another volume
-        for (int tick = 2; tick <= 10; ++tick)
-            window.Timer1_Timer();
+        tick(window, 9);
 
         QCOMPARE(boxes.seen, QStringList{verdict});
         QVERIFY(stick.mount());
