@@ -73,15 +73,15 @@ public:
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 
-    // The FAT image file `image` of `kib` KiB, holding each of `names` with kAutorunText,
-    // read-only, hidden, system and archive.
-    static bool makeFat(const QString &image, const QStringList &names, const QString &kib = u"4096"_qs)
+    // The 4 MiB FAT image file `image`, holding each of `names` with kAutorunText, read-only,
+    // hidden, system and archive.
+    static bool makeFat(const QString &image, const QStringList &names)
     {
         QFile source(image + u".source"_qs);
         if (!source.open(QIODevice::WriteOnly) || source.write(kAutorunText) != kAutorunText.size())
             return false;
         source.close();
-        bool made = run(u"mkfs.vfat"_qs, {u"-C"_qs, image, kib}) == 0;
+        bool made = run(u"mkfs.vfat"_qs, {u"-C"_qs, image, u"4096"_qs}) == 0;
         for (const QString &name : names) {
             made = made && run(u"mcopy"_qs, {u"-i"_qs, image, source.fileName(), u"::"_qs + name}) == 0
                 && run(u"mattrib"_qs, {u"-i"_qs, image, u"+r"_qs, u"+h"_qs, u"+s"_qs, u"+a"_qs, u"::"_qs + name}) == 0;
