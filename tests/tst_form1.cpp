@@ -176,59 +176,6 @@ class TstForm1 : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void designState_data()
-    {
-        QTest::addColumn<QString>("object");
-        QTest::addColumn<QByteArray>("property");
-        QTest::addColumn<QVariant>("expected");
-
-        const auto row = [](const char *object, const char *property, const QVariant &expected) {
-            QTest::addRow("%s.%s", object, property) << QString::fromLatin1(object) << QByteArray(property) << expected;
-        };
-        row("Form1", "windowTitle", u"Orvane"_qs);
-        row("Form1", "minimumSize", QSize(566, 361));
-        row("Form1", "maximumSize", QSize(566, 361));
-        row("Label5", "text", u"Done"_qs);
-        row("Check1", "checked", true);
-        row("Text1", "plainText", QString());
-        row("Timer1", "active", false);
-        row("Timer1", "interval", 200);
-        row("XP_ProgressBar1", "value", 0);
-        row("XP_ProgressBar1", "maximum", 100);
-        row("XP_ProgressBar1", "textVisible", true);
-        row("Label2", "text", u"Pellium Corporation"_qs);
-        row("Label3", "text", u"Orvane"_qs);
-        row("Label4", "text", u"V1.0"_qs);
-        row("Frame1", "title", u"Removeable Disk"_qs);
-        row("Frame2", "title", u"Options"_qs);
-        row("Frame3", "title", u"Contents"_qs);
-        row("Frame4", "title", QString());
-        row("Check1", "text", u"Show contents"_qs);
-        row("Command1", "text", u"Quit"_qs);
-        row("Command2", "text", u"Delete"_qs);
-        row("Command4", "text", u"About"_qs);
-        row("Command5", "text", u"Search Viruses"_qs);
-        for (const char *button : {"Command1", "Command2", "Command4", "Command5"}) {
-            row(button, "default", false); // neither Enter nor Esc presses a button
-            row(button, "autoDefault", false);
-        }
-        for (const char *named :
-             {"Picture1", "Text1", "XP_ProgressBar1"}) // each known to assistive tools by its own name
-            row(named, "accessibleName", QString::fromLatin1(named));
-    }
-
-    void designState()
-    {
-        QFETCH(QString, object);
-        QFETCH(QByteArray, property);
-        QFETCH(QVariant, expected);
-
-        Form1 window;
-        QObject *target = object == u"Form1" ? static_cast<QObject *>(&window) : window.findChild<QObject *>(object);
-        QVERIFY2(target, qPrintable(object));
-        QCOMPARE(target->property(property.constData()), expected);
-    }
-
     void startsWithItsKeyboardOrder()
     {
         // The title bar offers no minimize or maximize button; no scan has counted yet.
