@@ -17,11 +17,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QStyle>
 #include <QTest>
 #include <QTimer>
-
-#include <cmath>
 
 #ifdef Q_OS_WIN
 #include "TempVolume.h"
@@ -93,18 +90,6 @@ bool runsToItsEnd(const Form1 &window)
     // The closed window's own request to quit would end the next test's loops.
     QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
     return ended;
-}
-
-// WCAG's contrast ratio of two colours: 1 for equal ones, 21 for black on white.
-double contrast(const QColor &a, const QColor &b)
-{
-    const auto luminance = [](const QColor &c) {
-        const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
-    const double first = luminance(a);
-    const double second = luminance(b);
-    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
 #ifndef Q_OS_WIN
@@ -510,45 +495,6 @@ private Q_SLOTS:
         QCOMPARE(drive->currentIndex(), wanted);
     }
 
-    void bannerReadableOnDarkScheme_data()
-    {
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<QString>("behind");
-        QTest::newRow("company on the grey band") << u"Label2"_qs << u"Label1"_qs;
-        QTest::newRow("product on the white banner") << u"Label3"_qs << u"Picture1"_qs;
-        QTest::newRow("version on the white banner") << u"Label4"_qs << u"Picture1"_qs;
-    }
-
-    void bannerReadableOnDarkScheme()
-    {
-        QFETCH(QString, label);
-        QFETCH(QString, behind);
-
-        // A desktop with a dark colour scheme: light text on dark windows.
-        const QString style = QApplication::style()->name();
-        const QPalette palette = QApplication::palette();
-        const auto restore = qScopeGuard([&] {
-            QApplication::setStyle(style);
-            QApplication::setPalette(palette);
-        });
-        QApplication::setStyle(u"Fusion"_qs);
-        QPalette dark;
-        for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
-            dark.setColor(role, QColor(0x35, 0x35, 0x35));
-        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-            dark.setColor(role, Qt::white);
-        QApplication::setPalette(dark);
-
-        Form1 window;
-        window.show();
-        const auto *text = control(window, label.toLatin1());
-        const auto *ground = control(window, behind.toLatin1());
-        QVERIFY(ground->autoFillBackground()); // the banner paints its own background
-        const QColor ink = text->palette().color(text->foregroundRole());
-        const QColor paper = ground->palette().color(ground->backgroundRole());
-        QVERIFY2(contrast(ink, paper) >= 4.5, qPrintable(ink.name() + u" on "_qs + paper.name()));
-    }
-
     void followsTheChosenVolume_data()
     {
         // Each step lists volumes ("B C") or chooses one ("choose C").
@@ -612,28 +558,6 @@ private Q_SLOTS:
             QCOMPARE(box.selection()->root, kVolumes[selected].driveSpecification);
             QCOMPARE(box.selection()->device, kVolumes[selected].device);
         }
-    }
-
-    void openListFitsNewRows()
-    {
-        QList<Volume> mounted(12, kVolumes[u"C"_qs]);
-        platform::DriveListBox box(nullptr, [&] { return mounted; });
-        box.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&box));
-        box.showPopup();
-        QWidget *popup = box.view()->window();
-        QTRY_VERIFY(popup->isVisible());
-        const int tall = popup->height();
-
-        mounted.resize(1);
-        box.refresh();
-        QVERIFY(popup->isVisible());
-        const int refreshed = popup->height();
-        box.hidePopup();
-        box.showPopup();
-        QTRY_VERIFY(popup->isVisible());
-        QVERIFY(popup->height() < tall);
-        QCOMPARE(refreshed, popup->height());
     }
 };
 
