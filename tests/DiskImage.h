@@ -3,8 +3,6 @@
 
 #include "TempVolume.h"
 
-#include "platform/files/VolumeList.h"
-
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -14,7 +12,6 @@
 #include <sys/mount.h>
 
 #include <algorithm>
-#include <optional>
 
 // A disk image laid out from short descriptions and mounted at a directory whose name is
 // given as bytes (in a temporary directory, or in `parent`); unmounted, and its loop device
@@ -149,19 +146,6 @@ public:
     QByteArray mountPoint() const { return m_mountPoint; }
     QString root() const { return QFile::decodeName(m_mountPoint); }
     QString source() const { return m_loop.isEmpty() ? image() : m_loop; }
-
-    // The listed volume whose root is the directory `mountPoint` names now.
-    static std::optional<platform::Volume> listedAt(const QByteArray &mountPoint)
-    {
-        struct stat root = {};
-        if (::stat(mountPoint.constData(), &root) != 0)
-            return std::nullopt;
-        for (const platform::Volume &v : platform::mountedVolumes()) {
-            if (v.device == root.st_dev)
-                return v;
-        }
-        return std::nullopt;
-    }
 
     // The root's entries as the kernel lists them, less the file system's own.
     QStringList entries() const
