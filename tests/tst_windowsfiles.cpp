@@ -9,10 +9,7 @@
 #include "platform/files/WorkerFileFunctions.h"
 #include "scan/AutorunFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <windows.h>
@@ -25,50 +22,14 @@ using platform::Status;
 namespace {
 // The slow drive opens and reads a file 400 ms late each time: a load is two such calls.
 constexpr int kSlowDriveDeadlineMs = 600;
-
-const wchar_t *wide(const QString &s)
-{
-    return reinterpret_cast<const wchar_t *>(s.utf16());
-}
 } // namespace
 
-// The Windows file functions and drive list. The file rows work in the root of the drive that
-// ORVANE_TEST_DRIVE names ("f:"), else in a temporary directory standing for one.
+// The Windows drive list, and the file functions on the drives the Wine run sets up.
 class TstWindowsFiles : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_drive = qEnvironmentVariable("ORVANE_TEST_DRIVE");
-        if (m_drive.isEmpty())
-            m_drive = QDir::toNativeSeparators(m_temporary.path());
-        m_root = m_drive.endsWith(u'\\') ? m_drive : m_drive + u'\\';
-        QVERIFY(QDir(m_root).exists());
-    }
-
-    void init()
-    {
-        for (const QString &name : autorunEntries()) {
-            const QString path = m_root + name;
-            ::SetFileAttributesW(wide(path), FILE_ATTRIBUTE_NORMAL);
-            QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
-        }
-    }
-
-    void readOnlyNeedsTheReset()
-    {
-        make(u"r:autorun.inf"_qs);
-        const QString path = scan::AutorunPath(m_drive);
-        platform::FileFunctions &files = platform::localFileFunctions();
-        QCOMPARE(files.deleteFile(path), Status::AccessDenied);
-        QCOMPARE(autorunEntries(), QStringList{u"autorun.inf"_qs});
-        QCOMPARE(files.setAttributes(path, platform::FileAttributes::Normal), Status::Ok);
-        QCOMPARE(files.deleteFile(path), Status::Ok);
-        QCOMPARE(autorunEntries(), QStringList{});
-    }
-
     void driveOrder_data()
     {
         using D = platform::DriveInfo;
@@ -81,10 +42,6 @@ private Q_SLOTS:
                         {u"D:"_qs, DRIVE_CDROM, {}, 0},
                         {u"A:"_qs, DRIVE_REMOVABLE, {}, 0}}
             << QStringList{u"*a:"_qs, u"*e: [STICK]"_qs, u"c: [System]"_qs, u"d:"_qs};
-        QTest::newRow("network and rootless drives left out") << QList<D>{{u"Z:"_qs, DRIVE_REMOTE, u"share"_qs, 7},
-                                                                          {u"Y:"_qs, DRIVE_NO_ROOT_DIR, {}, 0},
-                                                                          {u"R:"_qs, DRIVE_RAMDISK, u"RAM"_qs, 9}}
-                                                              << QStringList{u"r: [RAM]"_qs};
     }
 
     void driveOrder()
@@ -164,9 +121,6 @@ private Q_SLOTS:
         QVERIFY(it->device != 0);
         QVERIFY(platform::isMountedAt(drive, it->device));
         QVERIFY(!platform::isMountedAt(drive, it->device ^ 1));
-        const auto firstFixed =
-            std::find_if(volumes.begin(), volumes.end(), [](const platform::Volume &v) { return !v.removable; });
-        QVERIFY(std::none_of(firstFixed, volumes.end(), [](const platform::Volume &v) { return v.removable; }));
     }
 
     // A card reader or floppy drive without its medium: listed, and never reported clean.
@@ -205,41 +159,6 @@ private Q_SLOTS:
         QCOMPARE(platform::volumeOf(scan::AutorunPath(u"e:"_qs)), u"e:"_qs);
         QCOMPARE(platform::volumeOf(scan::AutorunPath(u"f:"_qs)), u"f:"_qs);
     }
-
-private:
-    // The entries of the root whose names start with "autorun" in any case; a drive's own
-    // files (Wine keeps its label there) are not the tests'.
-    QStringList autorunEntries() const
-    {
-        return QDir(m_root).entryList(
-            {u"autorun*"_qs}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    }
-
-    // "hsr:name" is a file with hidden, system and read-only set; "dir:name" a directory.
-    void make(const QString &entry) const
-    {
-        const qsizetype colon = entry.indexOf(u':');
-        const QString flags = entry.left(qMax<qsizetype>(colon, 0));
-        const QString path = m_root + entry.mid(colon + 1);
-        if (flags == u"dir") {
-            QVERIFY(QDir().mkdir(path));
-            return;
-        }
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.write("[autorun]\r\nopen=x.exe\r\n") > 0);
-        file.close();
-        DWORD attributes = 0;
-        attributes |= flags.contains(u'h') ? FILE_ATTRIBUTE_HIDDEN : 0;
-        attributes |= flags.contains(u's') ? FILE_ATTRIBUTE_SYSTEM : 0;
-        attributes |= flags.contains(u'r') ? FILE_ATTRIBUTE_READONLY : 0;
-        QVERIFY(attributes == 0 || ::SetFileAttributesW(wide(path), attributes));
-        QCOMPARE(::GetFileAttributesW(wide(path)) & attributes, attributes);
-    }
-
-    QTemporaryDir m_temporary;
-    QString m_drive; // what Drive1 would yield
-    QString m_root;  // the drive's root directory, with its separator
 };
 
 QTEST_GUILESS_MAIN(TstWindowsFiles)
