@@ -42,20 +42,6 @@ class TstDiskWorker : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void answersInTime()
-    {
-        platform::DiskWorker worker(kDeadline);
-        bool eventsWentOn = false;
-        QSemaphore answer;
-        QTimer::singleShot(0, this, [&] {
-            eventsWentOn = true;
-            answer.release();
-        });
-        // The call waits for an event of the caller's to be handled: the caller's loop runs.
-        QCOMPARE(worker.run<int>(u"/a"_qs, [&] { return answer.acquire(), 7; }), std::optional<int>(7));
-        QVERIFY(eventsWentOn);
-    }
-
     void afterAStuckCall_data()
     {
         QTest::addColumn<QString>("volume");
