@@ -13,9 +13,8 @@
 
 #include <algorithm>
 
-// A disk image laid out from short descriptions and mounted at a directory whose name is
-// given as bytes (in a temporary directory, or in `parent`); unmounted, and its loop device
-// let go, when it goes. Fat is mounted through fusefat; Ext2 by the kernel from a loop
+// A disk image laid out from short descriptions and mounted in a temporary directory;
+// unmounted, and its loop device let go, when it goes. Fat is mounted through fusefat; Ext2 by the kernel from a loop
 // device that stays attached between mounts, so the volume comes back with the same
 // source; Ntfs through ntfs-3g straight from the image file, or from a loop device once
 // attachLoop() made one. Entries as TempVolume lays them (Ext2 all of them); on Fat and
@@ -86,10 +85,8 @@ public:
         return made;
     }
 
-    explicit DiskImage(Kind kind, const QByteArray &mountName = "stick", const QString &parent = {})
-        : m_kind(kind), m_mountPoint(QFile::encodeName(parent.isEmpty() ? m_dir.path() : parent) + '/' + mountName)
+    explicit DiskImage(Kind kind) : m_kind(kind), m_mountPoint(QFile::encodeName(m_dir.filePath(u"stick"_qs)))
     {
-        QDir().mkpath(QFileInfo(QFile::decodeName(m_mountPoint)).path());
         ::mkdir(m_mountPoint.constData(), 0755);
     }
     DiskImage(const DiskImage &) = delete;

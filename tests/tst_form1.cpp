@@ -93,22 +93,6 @@ bool runsToItsEnd(const Form1 &window)
 }
 
 #ifndef Q_OS_WIN
-// This process's children running `name` that have not ended, or that ended and were not
-// reaped (zombies).
-QList<pid_t> childrenRunning(const QByteArray &name, bool zombies = false)
-{
-    QList<pid_t> children;
-    for (const QString &pid : QDir(u"/proc"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(u"/proc/"_qs + pid + u"/stat"_qs);
-        const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
-        const QList<QByteArray> after = line.mid(line.lastIndexOf(')') + 2).split(' '); // state, parent, ...
-        if (line.contains('(' + name + ") ") && after.size() > 1 && (after[0] == "Z") == zombies
-            && after[1].toLongLong() == ::getpid())
-            children.append(pid.toInt());
-    }
-    return children;
-}
-
 // The built disk helper, replaced for one row by a file of `content` with `permissions`, or
 // by nothing where `content` is empty; put back when it goes.
 class ReplacedHelper
@@ -227,30 +211,6 @@ private Q_SLOTS:
     }
 
 #ifndef Q_OS_WIN // a helper process, and real volumes mounted and stopped here
-    void helperKilledWhileIdle()
-    {
-        // The process that makes the disk calls dies between two scans (killed, crashed): the
-        // next scan is served by another and gives the true verdict.
-        TempVolume volume({u"autorun.inf"_qs});
-        Form1 window;
-        selectVolume(window, volume.root());
-        ModalWatcher boxes;
-        tick(window);
-        const QList<pid_t> helpers = childrenRunning("orvane-disk");
-        QVERIFY2(!helpers.isEmpty(), "no helper process makes the disk calls");
-        for (const pid_t helper : helpers) {
-            QCOMPARE(::kill(helper, SIGKILL), 0);
-            // Ended: a zombie ("Z"), or gone ("").
-            QTRY_VERIFY(QByteArray("Z").startsWith(DiskImage::threadStates(QString::number(helper))));
-        }
-        // Made read-only again: the reset, the first call after the death, is made too.
-        const QString file = volume.path(u"autorun.inf"_qs);
-        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-        tick(window);
-        QCOMPARE(boxes.seen, (QStringList{kFoundBox, kFoundBox}));
-        QVERIFY(QFileInfo(file).permissions().testFlag(QFile::WriteOwner));
-    }
-
     void brokenHelperIsSaid()
     {
         // A helper that ends at once on every start (a broken install) answers no call:
@@ -269,31 +229,6 @@ private Q_SLOTS:
         window.Command2_Click();
         QCOMPARE(boxes.shown, QStringList{kNotAnsweredBox});
         QCOMPARE(fat.entries(), QStringList{u"AUTORUN.INF"_qs});
-    }
-
-    void brokenInstallIsSaidAtStart_data()
-    {
-        QTest::addColumn<QFile::Permissions>("permissions"); // the helper's; none: it is missing
-        QTest::addColumn<QString>("problem");
-
-        QTest::newRow("helper missing") << QFile::Permissions() << u"is missing"_qs;
-        QTest::newRow("helper not executable") << (QFile::ReadOwner | QFile::WriteOwner) << u"is not executable"_qs;
-    }
-
-    void brokenInstallIsSaidAtStart()
-    {
-        // Without its helper, Quit may wait for a dead disk: the user is told when the window opens.
-        QFETCH(QFile::Permissions, permissions);
-        QFETCH(QString, problem);
-        const ReplacedHelper broken(permissions ? QByteArray("#!/bin/sh\n") : QByteArray(), permissions);
-        QVERIFY(broken.replaced());
-        ModalWatcher boxes;
-        Form1 window;
-        window.show();
-        QTRY_COMPARE(boxes.seen.size(), 1);
-        QCOMPARE(boxes.shown,
-                 QStringList{u"Orvane|Orvane's disk helper %1 %2. A disk that stops answering may keep Orvane from "
-                             u"ending until it answers.|48"_qs.arg(ReplacedHelper::path(), problem)});
     }
 
     void stoppedDiskNeverFreezesTheWindow_data()
@@ -382,32 +317,6 @@ private Q_SLOTS:
         QCOMPARE(boxes.seen, QStringList{kFoundBox});
         QCOMPARE(control<QPlainTextEdit>(window, "Text1")->toPlainText(), kAutorunShown);
         QVERIFY(QFileInfo(source.path(u"autorun.inf"_qs)).permissions().testFlag(QFile::WriteOwner)); // the reset
-    }
-
-    void stuckVolumeReplacedAtItsPlace()
-    {
-        // A stick whose disk stopped answering is unmounted lazily, and a healthy infected one is
-        // mounted at the same place: the scan of the new one gets its true verdict.
-        if (const QString reason = DiskImage::unavailableReason(DiskImage::Kind::Fat); !reason.isEmpty())
-            QSKIP(qPrintable(u"No volume can be mounted here: "_qs + reason));
-        DiskImage stopped(DiskImage::Kind::Fat);
-        QVERIFY(stopped.create({}) && stopped.mount(u"rw+"_qs));
-        Form1 window(std::chrono::milliseconds(1000)); // room for the new helper to start
-        auto *drive = control<QComboBox>(window, "Drive1");
-        const QString root = stopped.root();
-        QVERIFY(selectListed(window, root));
-        ModalWatcher boxes;
-        QVERIFY(stopped.stop());
-        tick(window);
-        QCOMPARE(boxes.seen, QStringList{kNotCheckedBox});
-
-        QCOMPARE(::umount2(stopped.mountPoint().constData(), MNT_DETACH), 0);
-        QTRY_COMPARE(drive->findData(root), -1);
-        DiskImage healthy(DiskImage::Kind::Fat, "stick", QFileInfo(root).path());
-        QVERIFY(healthy.create({u"AUTORUN.INF"_qs}) && healthy.mount(u"rw+"_qs));
-        QVERIFY(selectListed(window, root));
-        tick(window);
-        QCOMPARE(boxes.seen, (QStringList{kNotCheckedBox, kFoundBox}));
     }
 
     void scanChecksTheChosenVolume()
