@@ -14,12 +14,11 @@
 #include <algorithm>
 
 // A disk image laid out from short descriptions and mounted in a temporary directory;
-// unmounted, and its loop device let go, when it goes. Fat is mounted through fusefat; Ext2 by the kernel from a loop
-// device that stays attached between mounts, so the volume comes back with the same
-// source; Ntfs through ntfs-3g straight from the image file, or from a loop device once
-// attachLoop() made one. Entries as TempVolume lays them (Ext2 all of them); on Fat and
-// Ntfs only files, Fat's read-only, hidden, system and archive as a worm leaves them.
-// Ext2 also has "lying:NAME", a regular file whose directory entry calls it a directory.
+// unmounted, and its loop device let go, when it goes. Fat is mounted through fusefat; Ext2
+// by the kernel from a loop device that stays attached between mounts; Ntfs through ntfs-3g
+// straight from the image file, or from a loop device once attachLoop() made one. Entries as TempVolume lays them (Ext2
+// all of them); on Fat and Ntfs only files, Fat's read-only, hidden, system and archive as a worm leaves them. Ext2
+// also has "lying:NAME", a regular file whose directory entry calls it a directory.
 class DiskImage
 {
 public:
@@ -52,9 +51,7 @@ public:
         return {};
     }
 
-    // `timeoutMs` -1: no time limit.
-    static int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr,
-                   int timeoutMs = 60'000)
+    static int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -62,7 +59,7 @@ public:
         env.insert(u"PATH"_qs, env.value(u"PATH"_qs) + u":/sbin:/usr/sbin"_qs);
         p.setProcessEnvironment(env);
         p.start(program, arguments);
-        if (!p.waitForFinished(timeoutMs))
+        if (!p.waitForFinished(60'000))
             return -1;
         if (output)
             *output = p.readAllStandardOutput();
@@ -140,7 +137,6 @@ public:
         return !m_mounted;
     }
 
-    QByteArray mountPoint() const { return m_mountPoint; }
     QString root() const { return QFile::decodeName(m_mountPoint); }
     QString source() const { return m_loop.isEmpty() ? image() : m_loop; }
 

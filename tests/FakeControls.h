@@ -39,10 +39,10 @@ public:
     bool timerEnabled = false;
     QStringList boxes; // "title|text|style"
 
-    platform::Status setStatusCaption(const QString &text) override { return set(text, caption); }
-    platform::Status setTimerEnabled(bool enabled) override { return set(enabled, timerEnabled); }
-    platform::Status setContentsText(const QString &text) override { return set(text, contents); }
-    platform::Status setProgressValue(int percent) override { return set(percent, progress); }
+    platform::Status setStatusCaption(const QString &text) override { return caption = text, platform::Status::Ok; }
+    platform::Status setTimerEnabled(bool on) override { return timerEnabled = on, platform::Status::Ok; }
+    platform::Status setContentsText(const QString &text) override { return contents = text, platform::Status::Ok; }
+    platform::Status setProgressValue(int percent) override { return progress = percent, platform::Status::Ok; }
     platform::Result<platform::CheckValue> checkValue() override { return {check}; }
     platform::Result<QString> driveSpecification() override
     {
@@ -60,13 +60,6 @@ public:
     platform::Status loadIntoR(const QString &path) override { return m_r.loadFile(path); }
 
 private:
-    template <typename T>
-    static platform::Status set(const T &value, T &state)
-    {
-        state = value;
-        return platform::Status::Ok;
-    }
-
     platform::TextFileLoader m_r;
 };
 

@@ -64,21 +64,16 @@ public:
         else if (kind == u"hard")
             QCOMPARE(::link(QFile::encodeName(path(u"autorun.inf"_qs)).constData(), at.constData()), 0);
 #endif
-        else
-            write(name, kAutorunText, kind == u"ro" ? 0444 : 0644);
-#ifdef Q_OS_WIN
-        if (kind == u"ro") {
-            const DWORD worm = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-            QVERIFY(::SetFileAttributesW(reinterpret_cast<const wchar_t *>(path(name).utf16()), worm));
+        else {
+            QFile f(path(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kAutorunText) == kAutorunText.size());
+            f.close();
+            QVERIFY(setMode(path(name), kind == u"ro" ? 0444 : 0644));
         }
+#ifdef Q_OS_WIN
+        const DWORD worm = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        QVERIFY(kind != u"ro" || ::SetFileAttributesW(reinterpret_cast<const wchar_t *>(path(name).utf16()), worm));
 #endif
-    }
-    void write(const QString &name, const QByteArray &bytes, mode_t mode = 0644) const
-    {
-        QFile f(path(name));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-        f.close();
-        QVERIFY(setMode(path(name), mode));
     }
     QStringList entries() const
     {

@@ -60,35 +60,26 @@ QString imagePath(const QString &dir, int disk)
     return QDir(dir).filePath(u"disk%1.img"_qs.arg(disk));
 }
 
-// Inside the guest: runs dmsetup with `arguments`; why it failed, or nothing.
-QString dmsetup(const QStringList &arguments)
-{
-    return DiskImage::run(u"dmsetup"_qs, arguments) == 0 ? QString()
-                                                         : u"dmsetup "_qs + arguments.join(u' ') + u" failed"_qs;
-}
-
-// Inside the guest: mounts disk i, through a device-mapper device whose writes fail once
-// mounted where the row says so; why not.
+// Inside the guest: mounts disk i, through a device-mapper device whose writes fail once it
+// is mounted where the row says so; why not.
 QString mountDisk(const QString &dir, int i)
 {
     const QString ubd = u"/dev/ubd"_qs + QChar(u'a' + i), name = u"orvane%1"_qs.arg(i);
     const QString sectors = QString::number(QFileInfo(imagePath(dir, i)).size() / 512);
     const bool failing = kDisks[i].failingWrites;
-    QString error;
-    if (failing)
-        error = dmsetup({u"create"_qs, name, u"--table"_qs, u"0 %1 linear %2 0"_qs.arg(sectors, ubd)});
+    const auto dmsetup = [&](const QStringList &arguments) {
+        return !failing || DiskImage::run(u"dmsetup"_qs, arguments) == 0;
+    };
+    if (!dmsetup({u"create"_qs, name, u"--table"_qs, u"0 %1 linear %2 0"_qs.arg(sectors, ubd)}))
+        return u"dmsetup create failed"_qs;
     const QByteArray device = QFile::encodeName(failing ? u"/dev/mapper/"_qs + name : ubd);
-    if (error.isEmpty()
-        && ::mount(device.constData(), QFile::encodeName(mountPoint(dir, i)).constData(), "vfat", 0, nullptr) != 0)
-        error = QString::fromLocal8Bit(std::strerror(errno));
+    if (::mount(device.constData(), QFile::encodeName(mountPoint(dir, i)).constData(), "vfat", 0, nullptr) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
     const QString table = u"0 %1 flakey %2 0 0 1 1 error_writes"_qs.arg(sectors, ubd);
-    for (const QStringList &step :
-         {QStringList{u"suspend"_qs, name}, QStringList{u"load"_qs, name, u"--table"_qs, table},
-          QStringList{u"resume"_qs, name}}) {
-        if (error.isEmpty() && failing)
-            error = dmsetup(step);
-    }
-    return error;
+    if (!dmsetup({u"suspend"_qs, name}) || !dmsetup({u"load"_qs, name, u"--table"_qs, table})
+        || !dmsetup({u"resume"_qs, name}))
+        return u"the failing writes could not be put under the volume"_qs;
+    return {};
 }
 
 // Inside the guest: mounts disk i as /dev/ubd<a + i>, acts on it through one disk worker for
@@ -97,8 +88,7 @@ QString mountDisk(const QString &dir, int i)
 int guestMain(const QString &dir)
 {
     qputenv("DM_DISABLE_UDEV", "1"); // the guest has no udev: dmsetup makes the device nodes itself
-    // The guest's own /proc over the host's, which its root shows: dmsetup reads its devices
-    // there, and the caches dropped are the guest's.
+    // The guest's own /proc over the host's, which its root shows: dmsetup reads its devices there.
     if (::mount("proc", "/proc", "proc", 0, nullptr) != 0)
         return 1;
     platform::DiskWorker worker;

@@ -30,31 +30,17 @@ class TstWindowsFiles : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void driveOrder_data()
-    {
-        using D = platform::DriveInfo;
-        QTest::addColumn<QList<D>>("drives");
-        QTest::addColumn<QStringList>("entries"); // removable ones marked with '*'
-
-        QTest::newRow("removable first, then by letter")
-            << QList<D>{{u"C:"_qs, DRIVE_FIXED, u"System"_qs, 0x1234},
-                        {u"E:"_qs, DRIVE_REMOVABLE, u"STICK"_qs, 0xbeef},
-                        {u"D:"_qs, DRIVE_CDROM, {}, 0},
-                        {u"A:"_qs, DRIVE_REMOVABLE, {}, 0}}
-            << QStringList{u"*a:"_qs, u"*e: [STICK]"_qs, u"c: [System]"_qs, u"d:"_qs};
-    }
-
     void driveOrder()
     {
-        QFETCH(QList<platform::DriveInfo>, drives);
-        QFETCH(QStringList, entries);
+        // Removable drives first, then by letter; removable ones marked with '*'.
+        const QList<platform::DriveInfo> drives{{u"C:"_qs, DRIVE_FIXED, u"System"_qs, 0x1234},
+                                                {u"E:"_qs, DRIVE_REMOVABLE, u"STICK"_qs, 0xbeef},
+                                                {u"D:"_qs, DRIVE_CDROM, {}, 0},
+                                                {u"A:"_qs, DRIVE_REMOVABLE, {}, 0}};
         QStringList shown;
-        for (const platform::Volume &v : platform::volumesFromDrives(drives)) {
-            shown.append((v.removable ? u"*"_qs : QString()) + v.entryText);
-            QVERIFY(v.entryText.startsWith(v.driveSpecification));
-            QCOMPARE(v.driveSpecification.size(), 2);
-        }
-        QCOMPARE(shown, entries);
+        for (const platform::Volume &v : platform::volumesFromDrives(drives))
+            shown.append((v.removable ? u"*"_qs : QString()) + v.entryText + u'=' + v.driveSpecification);
+        QCOMPARE(shown, (QStringList{u"*a:=a:"_qs, u"*e: [STICK]=e:"_qs, u"c: [System]=c:"_qs, u"d:=d:"_qs}));
     }
 
     void drivesAnswerInTheirOwnTime()
@@ -104,23 +90,20 @@ private Q_SLOTS:
         // The process's first listing has no answer yet; the drive's answer has them listed again.
         const platform::MountWatcher watcher;
         QSignalSpy listAgain(&watcher, &platform::MountWatcher::changed);
-        QList<platform::Volume> volumes = platform::mountedVolumes();
-        QTRY_VERIFY(!listAgain.isEmpty());
-        const auto answered = [&] {
-            volumes = platform::mountedVolumes();
-            return std::any_of(volumes.begin(), volumes.end(), [&](const platform::Volume &v) {
-                return v.driveSpecification == drive && v.device != 0;
-            });
+        const auto listed = [&] {
+            const QList<platform::Volume> volumes = platform::mountedVolumes();
+            const auto it = std::find_if(volumes.begin(), volumes.end(),
+                                         [&](const platform::Volume &v) { return v.driveSpecification == drive; });
+            return it == volumes.end() ? platform::Volume{} : *it;
         };
-        QTRY_VERIFY(answered());
-        const auto it = std::find_if(volumes.begin(), volumes.end(),
-                                     [&](const platform::Volume &v) { return v.driveSpecification == drive; });
-        QVERIFY(it != volumes.end());
-        QVERIFY(it->removable);
-        QCOMPARE(it->entryText, drive + u" ["_qs + qEnvironmentVariable("ORVANE_TEST_DRIVE_LABEL") + u']');
-        QVERIFY(it->device != 0);
-        QVERIFY(platform::isMountedAt(drive, it->device));
-        QVERIFY(!platform::isMountedAt(drive, it->device ^ 1));
+        listed();
+        QTRY_VERIFY(!listAgain.isEmpty());
+        QTRY_VERIFY(listed().device != 0);
+        const platform::Volume v = listed();
+        QVERIFY(v.removable);
+        QCOMPARE(v.entryText, drive + u" ["_qs + qEnvironmentVariable("ORVANE_TEST_DRIVE_LABEL") + u']');
+        QVERIFY(platform::isMountedAt(drive, v.device));
+        QVERIFY(!platform::isMountedAt(drive, v.device ^ 1));
     }
 
     // A card reader or floppy drive without its medium: listed, and never reported clean.
