@@ -93,12 +93,12 @@ private Q_SLOTS:
         else if (drive == u"gone")
             QVERIFY(QDir(volume.root()).removeRecursively());
         const auto modes = [&] {
-            QList<int> out;
+            QList<QFile::Permissions> out;
             for (const QString &name : left)
-                out.append(QFileInfo(volume.path(name)).permissions().toInt());
+                out.append(QFileInfo(volume.path(name)).permissions());
             return out;
         };
-        const QList<int> before = modes();
+        const QList<QFile::Permissions> before = modes();
         const QStringList present = volume.entries();
 
         scan::TickCounter tickCount = 0;

@@ -182,12 +182,12 @@ private Q_SLOTS:
             root = image->root();
         }
         const auto modes = [&] {
-            QList<int> out;
+            QList<QFile::Permissions> out;
             for (const QString &name : left)
-                out.append(QFileInfo(root + u'/' + name).permissions().toInt());
+                out.append(QFileInfo(root + u'/' + name).permissions());
             return out;
         };
-        const QList<int> before = modes();
+        const QList<QFile::Permissions> before = modes();
         controls.drive = root;
         if (directory) {
             QCOMPARE(::chmod(QFile::encodeName(root).constData(), 0111), 0);
