@@ -8,10 +8,7 @@
 #include <QStandardPaths>
 
 #include <csignal>
-#include <dirent.h>
 #include <sys/mount.h>
-
-#include <algorithm>
 
 // A disk image laid out from short descriptions and mounted in a temporary directory;
 // unmounted, and its loop device let go, when it goes. Fat is mounted through fusefat; Ext2
@@ -96,7 +93,6 @@ public:
             ::umount2(m_mountPoint.constData(), MNT_DETACH);
         if (!m_loop.isEmpty())
             run(u"losetup"_qs, {u"-d"_qs, m_loop});
-        ::rmdir(m_mountPoint.constData()); // QTemporaryDir cannot name it where it is not UTF-8
     }
 
     bool create(const QStringList &layout)
@@ -143,16 +139,9 @@ public:
     // The root's entries as the kernel lists them, less the file system's own.
     QStringList entries() const
     {
-        QStringList names;
-        if (DIR *dir = ::opendir(m_mountPoint.constData())) {
-            while (const dirent *d = ::readdir(dir)) {
-                const QString name = QString::fromUtf8(d->d_name);
-                if (name != u"." && name != u".." && name != u"lost+found")
-                    names.append(name);
-            }
-            ::closedir(dir);
-        }
-        std::sort(names.begin(), names.end());
+        QStringList names =
+            QDir(root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        names.removeOne(u"lost+found"_qs);
         return names;
     }
 
