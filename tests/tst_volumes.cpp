@@ -68,11 +68,6 @@ private Q_SLOTS:
             << QByteArray("50 26 8:17 / /media/anna/A rw - vfat /dev/sdb1 rw\n"
                           "51 26 0:52 / /media/anna/A rw - fuse.fuse2fs img rw\n")
             << QStringList{u"A (/media/anna/A)"_qs, u"/"_qs};
-        QTest::newRow("a directory of a listed file system mounted elsewhere is not a volume")
-            << QByteArray("60 26 8:1 /home/anna/dir /mnt/dir rw - ext4 /dev/sda1 rw\n"
-                          "61 26 8:17 /DCIM /mnt/photos rw - vfat /dev/sdb1 rw\n"
-                          "62 26 8:17 / /media/anna/CAMERA rw - vfat /dev/sdb1 rw\n")
-            << QStringList{u"CAMERA (/media/anna/CAMERA)"_qs, u"/"_qs};
         QTest::newRow("btrfs subvolumes mounted by themselves stay, a directory of one does not")
             << QByteArray("26 1 0:30 /@ / rw - btrfs /dev/sda2 rw\n"
                           "27 26 0:30 /@home /home rw - btrfs /dev/sda2 rw\n"
