@@ -70,8 +70,8 @@ private Q_SLOTS:
             << QStringList{u"A (/media/anna/A)"_qs, u"/"_qs};
         QTest::newRow("btrfs subvolumes mounted by themselves stay, a directory of one does not")
             << QByteArray("26 1 0:30 /@ / rw - btrfs /dev/sda2 rw\n"
-                          "27 26 0:30 /@home /home rw - btrfs /dev/sda2 rw\n"
                           "28 26 0:30 /@home/anna/share /srv/share rw - btrfs /dev/sda2 rw\n"
+                          "27 26 0:30 /@home /home rw - btrfs /dev/sda2 rw\n"
                           "29 26 0:30 /@homeless /srv/other rw - btrfs /dev/sda2 rw\n")
             << QStringList{u"/"_qs, u"/home"_qs, u"/srv/other"_qs};
         QTest::newRow("FUSE on a block device or an image file is a disk, other FUSE mounts are not")
