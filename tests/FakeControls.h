@@ -39,6 +39,12 @@ public:
     bool timerEnabled = false;
     QStringList boxes; // "title|text|style"
 
+    // The caption, the progress and the timer as a user sees them: "Done 0 off".
+    QString shown() const
+    {
+        return caption + u' ' + QString::number(progress) + (timerEnabled ? u" on"_qs : u" off"_qs);
+    }
+
     platform::Status setStatusCaption(const QString &text) override { return caption = text, platform::Status::Ok; }
     platform::Status setTimerEnabled(bool on) override { return timerEnabled = on, platform::Status::Ok; }
     platform::Status setContentsText(const QString &text) override { return contents = text, platform::Status::Ok; }
