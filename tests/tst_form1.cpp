@@ -373,9 +373,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("selected"); // the volume selected at the end; none: the scan finds it away
         QTest::addColumn<QString>("shown");    // the entry shown, or the placeholder
 
-        QTest::newRow("chosen volume away: nothing selected while others come and go")
-            << QStringList{u"C B A"_qs, u"choose B"_qs, u"C A"_qs, u"A"_qs, u"C A"_qs} << QString()
-            << u"No volume selected"_qs;
         QTest::newRow("the same source at the same place comes back: selected again")
             << QStringList{u"C B A"_qs, u"choose B"_qs, u"C A"_qs, u"B2 C A"_qs} << u"B2"_qs << u"B (/media/anna/B)"_qs;
         QTest::newRow("the same file system comes back elsewhere: selected again")
