@@ -63,6 +63,20 @@ void selectVolume(const Form1 &window, const QString &root)
     drive->setCurrentIndex(drive->count() - 1);
 }
 
+// Runs the application's own loop, as the program does; whether the window ended it (a
+// hang fails instead of blocking).
+bool runsToItsEnd(const Form1 &window)
+{
+    QTimer hang;
+    hang.callOnTimeout(&window, [] { QCoreApplication::exit(1); });
+    hang.start(20'000);
+    const bool ended = QApplication::exec() == 0;
+    // The closed window's own request to quit would end the next test's loops.
+    QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
+    return ended;
+}
+
+#ifndef Q_OS_WIN
 // Selects the listed volume whose root is `root` once the list shows it; whether it could.
 bool selectListed(const Form1 &window, const QString &root)
 {
@@ -79,20 +93,6 @@ void tick(Form1 &window, int ticks = 10)
         window.Timer1_Timer();
 }
 
-// Runs the application's own loop, as the program does; whether the window ended it (a
-// hang fails instead of blocking).
-bool runsToItsEnd(const Form1 &window)
-{
-    QTimer hang;
-    hang.callOnTimeout(&window, [] { QCoreApplication::exit(1); });
-    hang.start(20'000);
-    const bool ended = QApplication::exec() == 0;
-    // The closed window's own request to quit would end the next test's loops.
-    QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
-    return ended;
-}
-
-#ifndef Q_OS_WIN
 // The built disk helper, replaced for one row by a file of `content` with `permissions`, or
 // by nothing where `content` is empty; put back when it goes.
 class ReplacedHelper
