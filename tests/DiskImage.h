@@ -3,27 +3,19 @@
 
 #include "TempVolume.h"
 
-#include "platform/files/VolumeList.h"
-
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 
 #include <csignal>
-#include <dirent.h>
 #include <sys/mount.h>
 
-#include <algorithm>
-#include <optional>
-
-// A disk image laid out from short descriptions and mounted at a directory whose name is
-// given as bytes (in a temporary directory, or in `parent`); unmounted, and its loop device
-// let go, when it goes. Fat is mounted through fusefat; Ext2 by the kernel from a loop
-// device that stays attached between mounts, so the volume comes back with the same
-// source; Ntfs through ntfs-3g straight from the image file, or from a loop device once
-// attachLoop() made one. Entries as TempVolume lays them (Ext2 all of them); on Fat and
-// Ntfs only files, Fat's read-only, hidden, system and archive as a worm leaves them.
-// Ext2 also has "lying:NAME", a regular file whose directory entry calls it a directory.
+// A disk image laid out from short descriptions and mounted in a temporary directory;
+// unmounted, and its loop device let go, when it goes. Fat is mounted through fusefat; Ext2
+// by the kernel from a loop device that stays attached between mounts; Ntfs through ntfs-3g
+// straight from the image file, or from a loop device once attachLoop() made one. Entries as TempVolume lays them (Ext2
+// all of them); on Fat and Ntfs only files, Fat's read-only, hidden, system and archive as a worm leaves them. Ext2
+// also has "lying:NAME", a regular file whose directory entry calls it a directory.
 class DiskImage
 {
 public:
@@ -56,9 +48,7 @@ public:
         return {};
     }
 
-    // `timeoutMs` -1: no time limit.
-    static int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr,
-                   int timeoutMs = 60'000)
+    static int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -66,22 +56,22 @@ public:
         env.insert(u"PATH"_qs, env.value(u"PATH"_qs) + u":/sbin:/usr/sbin"_qs);
         p.setProcessEnvironment(env);
         p.start(program, arguments);
-        if (!p.waitForFinished(timeoutMs))
+        if (!p.waitForFinished(60'000))
             return -1;
         if (output)
             *output = p.readAllStandardOutput();
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 
-    // The FAT image file `image` of `kib` KiB, holding each of `names` with kAutorunText,
-    // read-only, hidden, system and archive.
-    static bool makeFat(const QString &image, const QStringList &names, const QString &kib = u"4096"_qs)
+    // The 4 MiB FAT image file `image`, holding each of `names` with kAutorunText, read-only,
+    // hidden, system and archive.
+    static bool makeFat(const QString &image, const QStringList &names)
     {
         QFile source(image + u".source"_qs);
         if (!source.open(QIODevice::WriteOnly) || source.write(kAutorunText) != kAutorunText.size())
             return false;
         source.close();
-        bool made = run(u"mkfs.vfat"_qs, {u"-C"_qs, image, kib}) == 0;
+        bool made = run(u"mkfs.vfat"_qs, {u"-C"_qs, image, u"4096"_qs}) == 0;
         for (const QString &name : names) {
             made = made && run(u"mcopy"_qs, {u"-i"_qs, image, source.fileName(), u"::"_qs + name}) == 0
                 && run(u"mattrib"_qs, {u"-i"_qs, image, u"+r"_qs, u"+h"_qs, u"+s"_qs, u"+a"_qs, u"::"_qs + name}) == 0;
@@ -89,10 +79,8 @@ public:
         return made;
     }
 
-    explicit DiskImage(Kind kind, const QByteArray &mountName = "stick", const QString &parent = {})
-        : m_kind(kind), m_mountPoint(QFile::encodeName(parent.isEmpty() ? m_dir.path() : parent) + '/' + mountName)
+    explicit DiskImage(Kind kind) : m_kind(kind), m_mountPoint(QFile::encodeName(m_dir.filePath(u"stick"_qs)))
     {
-        QDir().mkpath(QFileInfo(QFile::decodeName(m_mountPoint)).path());
         ::mkdir(m_mountPoint.constData(), 0755);
     }
     DiskImage(const DiskImage &) = delete;
@@ -105,7 +93,6 @@ public:
             ::umount2(m_mountPoint.constData(), MNT_DETACH);
         if (!m_loop.isEmpty())
             run(u"losetup"_qs, {u"-d"_qs, m_loop});
-        ::rmdir(m_mountPoint.constData()); // QTemporaryDir cannot name it where it is not UTF-8
     }
 
     bool create(const QStringList &layout)
@@ -146,36 +133,15 @@ public:
         return !m_mounted;
     }
 
-    QByteArray mountPoint() const { return m_mountPoint; }
     QString root() const { return QFile::decodeName(m_mountPoint); }
     QString source() const { return m_loop.isEmpty() ? image() : m_loop; }
-
-    // The listed volume whose root is the directory `mountPoint` names now.
-    static std::optional<platform::Volume> listedAt(const QByteArray &mountPoint)
-    {
-        struct stat root = {};
-        if (::stat(mountPoint.constData(), &root) != 0)
-            return std::nullopt;
-        for (const platform::Volume &v : platform::mountedVolumes()) {
-            if (v.device == root.st_dev)
-                return v;
-        }
-        return std::nullopt;
-    }
 
     // The root's entries as the kernel lists them, less the file system's own.
     QStringList entries() const
     {
-        QStringList names;
-        if (DIR *dir = ::opendir(m_mountPoint.constData())) {
-            while (const dirent *d = ::readdir(dir)) {
-                const QString name = QString::fromUtf8(d->d_name);
-                if (name != u"." && name != u".." && name != u"lost+found")
-                    names.append(name);
-            }
-            ::closedir(dir);
-        }
-        std::sort(names.begin(), names.end());
+        QStringList names =
+            QDir(root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        names.removeOne(u"lost+found"_qs);
         return names;
     }
 

@@ -30,7 +30,7 @@ public:
     }
 
     std::optional<QString> drive;
-    std::optional<platform::CheckValue> check = platform::CheckValue::Ticked; // none: the read fails
+    platform::CheckValue check = platform::CheckValue::Ticked;
     std::function<void()> whileBoxOpen;
 
     QString caption = QStringLiteral("Done");
@@ -39,12 +39,22 @@ public:
     bool timerEnabled = false;
     QStringList boxes; // "title|text|style"
 
-    platform::Status setStatusCaption(const QString &text) override { return set(text, caption); }
-    platform::Status setTimerEnabled(bool enabled) override { return set(enabled, timerEnabled); }
-    platform::Status setContentsText(const QString &text) override { return set(text, contents); }
-    platform::Status setProgressValue(int percent) override { return set(percent, progress); }
-    platform::Result<platform::CheckValue> checkValue() override { return get(check); }
-    platform::Result<QString> driveSpecification() override { return get(drive); }
+    // The caption, the progress and the timer as a user sees them: "Done 0 off".
+    QString shown() const
+    {
+        return caption + u' ' + QString::number(progress) + (timerEnabled ? u" on"_qs : u" off"_qs);
+    }
+
+    platform::Status setStatusCaption(const QString &text) override { return caption = text, platform::Status::Ok; }
+    platform::Status setTimerEnabled(bool on) override { return timerEnabled = on, platform::Status::Ok; }
+    platform::Status setContentsText(const QString &text) override { return contents = text, platform::Status::Ok; }
+    platform::Status setProgressValue(int percent) override { return progress = percent, platform::Status::Ok; }
+    platform::Result<platform::CheckValue> checkValue() override { return {check}; }
+    platform::Result<QString> driveSpecification() override
+    {
+        return drive ? platform::Result<QString>{*drive}
+                     : platform::Result<QString>::failure(platform::Status::ControlFailed);
+    }
     platform::Result<QString> rText() override { return {m_r.text()}; }
     platform::Status messageBox(const QString &text, platform::MessageStyle style, const QString &title) override
     {
@@ -56,58 +66,7 @@ public:
     platform::Status loadIntoR(const QString &path) override { return m_r.loadFile(path); }
 
 private:
-    template <typename T>
-    static platform::Status set(const T &value, T &state)
-    {
-        state = value;
-        return platform::Status::Ok;
-    }
-    template <typename T>
-    static platform::Result<T> get(const std::optional<T> &value)
-    {
-        return value ? platform::Result<T>{*value} : platform::Result<T>::failure(platform::Status::ControlFailed);
-    }
-
     platform::TextFileLoader m_r;
-};
-
-// The machine's file functions (or `files`), except that the disk may change right after one
-// chosen operation ("reset" or "lookup"); remembers what the last reset answered.
-class ScriptedFiles final : public platform::FileFunctions
-{
-public:
-    explicit ScriptedFiles(platform::FileFunctions &files = platform::localFileFunctions()) : m_files(files) {}
-
-    QString changeAfter;
-    std::function<void()> change;
-    platform::Status reset = platform::Status::NotFound;
-
-    platform::Status setAttributes(const QString &path, platform::FileAttributes attributes) override
-    {
-        reset = m_files.setAttributes(path, attributes);
-        changed(u"reset"_qs);
-        return reset;
-    }
-    platform::Status deleteFile(const QString &path) override { return m_files.deleteFile(path); }
-    platform::Result<QString> lookup(const QString &path) override
-    {
-        platform::Result<QString> found = m_files.lookup(path);
-        changed(u"lookup"_qs);
-        return found;
-    }
-    platform::Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
-    {
-        return m_files.readPrefix(path, limit);
-    }
-
-private:
-    void changed(const QString &op)
-    {
-        if (op == changeAfter && change)
-            std::exchange(change, nullptr)();
-    }
-
-    platform::FileFunctions &m_files;
 };
 
 // `ticks` ticks of the scan's timer, counted on from `tickCount`.

@@ -7,7 +7,9 @@
 #include <QTest>
 
 #include <sys/stat.h>
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -21,7 +23,8 @@ inline QStringList entriesOf(const char *spaced)
 }
 
 // A temporary directory standing for a volume's root, laid out from short descriptions:
-// "NAME" a file holding kAutorunText, "ro:NAME" the same read-only, "dir:NAME" a
+// "NAME" a file holding kAutorunText, "ro:NAME" the same read-only (on Windows hidden and
+// system too, as a worm leaves it), "dir:NAME" a
 // directory, "fifo:NAME" a FIFO, "link:NAME" a link to outside() holding "outside",
 // "hard:NAME" another name of the file autorun.inf laid before it.
 class TempVolume
@@ -61,19 +64,20 @@ public:
         else if (kind == u"hard")
             QCOMPARE(::link(QFile::encodeName(path(u"autorun.inf"_qs)).constData(), at.constData()), 0);
 #endif
-        else
-            write(name, kAutorunText, kind == u"ro" ? 0444 : 0644);
-    }
-    void write(const QString &name, const QByteArray &bytes, mode_t mode = 0644) const
-    {
-        QFile f(path(name));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-        f.close();
-        QVERIFY(setMode(path(name), mode));
+        else {
+            QFile f(path(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kAutorunText) == kAutorunText.size());
+            f.close();
+            QVERIFY(setMode(path(name), kind == u"ro" ? 0444 : 0644));
+        }
+#ifdef Q_OS_WIN
+        const DWORD worm = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        QVERIFY(kind != u"ro" || ::SetFileAttributesW(reinterpret_cast<const wchar_t *>(path(name).utf16()), worm));
+#endif
     }
     QStringList entries() const
     {
-        return QDir(root()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        return QDir(root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
     // Whether the file outside the volume is as it was made.
     bool outsideUntouched() const

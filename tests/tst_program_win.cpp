@@ -7,30 +7,16 @@
 
 namespace {
 
-struct Found {
-    DWORD process = 0;
-    HWND window = nullptr;
-};
-
-// The visible top-level window titled "Orvane" of process `found.process`.
-BOOL CALLBACK findOrvane(HWND window, LPARAM parameter)
-{
-    auto *found = reinterpret_cast<Found *>(parameter);
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(window, &process);
-    wchar_t title[16] = {};
-    ::GetWindowTextW(window, title, int(std::size(title)));
-    if (process != found->process || !::IsWindowVisible(window) || std::wstring_view(title) != L"Orvane")
-        return TRUE;
-    found->window = window;
-    return FALSE;
-}
-
+// The visible top-level window titled "Orvane" of process `process`.
 HWND windowOf(qint64 process)
 {
-    Found found{DWORD(process), nullptr};
-    ::EnumWindows(findOrvane, reinterpret_cast<LPARAM>(&found));
-    return found.window;
+    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, nullptr, L"Orvane")) != nullptr;) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == DWORD(process) && ::IsWindowVisible(window))
+            return window;
+    }
+    return nullptr;
 }
 
 } // namespace

