@@ -166,8 +166,8 @@ Form1::Form1(std::chrono::milliseconds diskDeadline, QWidget *parent)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     Picture1->setFocus();
 
-    m_controls = std::make_unique<platform::WidgetControls>(
-        platform::ControlWidgets{this, Drive1, Label5, XP_ProgressBar1, Check1, Text1, Timer1, &r, &m_disk});
+    m_controls = std::make_unique<platform::WidgetControls>(platform::ControlWidgets{
+        this, Drive1, Label5, XP_ProgressBar1, Check1, Text1, Timer1, &r, [this] { return m_disk.isEnding(); }});
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);

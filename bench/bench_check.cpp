@@ -84,7 +84,7 @@ void checkRow(const QString &root, const QString &what, double goal, int runs)
 {
     writeFile(QDir(root).filePath(QStringLiteral("autorun.inf")), QByteArray(4096, 'a'));
     FakeControls controls;
-    controls.drive = root;
+    controls.selected = root;
     const QByteArray raw = QFile::encodeName(QDir(root).filePath(QStringLiteral("autorun.inf")));
     QList<double> ours, floor;
     for (int i = 0; i < runs; ++i) {
@@ -135,7 +135,7 @@ void hostileFiles(const QString &base)
         QTemporaryDir volume(base + QStringLiteral("/orvane-hostile-XXXXXX"));
         c.make(volume.filePath(QStringLiteral("AUTORUN.INF")));
         FakeControls controls;
-        controls.drive = volume.path();
+        controls.selected = volume.path();
         QList<double> times, growth;
         for (int i = 0; i < 20; ++i) {
             double ms = 0;
@@ -171,7 +171,7 @@ void largeRoots(const QString &base)
             ::close(::open(name.constData(), O_WRONLY | O_CREAT, 0644));
         }
         FakeControls controls;
-        controls.drive = volume.path();
+        controls.selected = volume.path();
         scan::AutorunFile file(controls, platform::localFileFunctions());
         QList<double> times, floor;
         for (int i = 0; i < 20; ++i) {
@@ -206,7 +206,7 @@ int main(int argc, char **argv)
         if (argc == 5 && qstrcmp(argv[4], "--trace") == 0) {
             writeFile(QDir(root).filePath(QStringLiteral("autorun.inf")), QByteArray(4096, 'a'));
             FakeControls controls;
-            controls.drive = root;
+            controls.selected = root;
             const QByteArray raw = QFile::encodeName(QDir(root).filePath(QStringLiteral("autorun.inf")));
             theCheck(controls); // warm, as the timed runs are
             ::access("/orvane-ours", F_OK);

@@ -18,18 +18,18 @@ inline const QString kNotDeletedBox = QStringLiteral("Delete|The autorun file co
 inline const QString kNotAnsweredBox =
     QStringLiteral("Delete|The disk did not answer; the autorun file may still be there.|48");
 
-// The window's controls without a window, with `drive` selected (none: the drive read
-// fails, as with no volume at all), keeping what a user would see.
+// The window's controls without a window, with the drive specification `selected` (none:
+// the drive read fails, as with no volume at all), keeping what a user would see.
 class FakeControls final : public platform::Controls
 {
 public:
     explicit FakeControls(std::optional<QString> drive = QString(),
                           platform::FileFunctions &files = platform::localFileFunctions())
-        : drive(std::move(drive)), m_r(files)
+        : selected(std::move(drive)), m_r(files)
     {
     }
 
-    std::optional<QString> drive;
+    std::optional<QString> selected;
     platform::CheckValue check = platform::CheckValue::Ticked;
     std::function<void()> whileBoxOpen;
 
@@ -50,10 +50,10 @@ public:
     platform::Status setContentsText(const QString &text) override { return contents = text, platform::Status::Ok; }
     platform::Status setProgressValue(int percent) override { return progress = percent, platform::Status::Ok; }
     platform::Result<platform::CheckValue> checkValue() override { return {check}; }
-    platform::Result<QString> driveSpecification() override
+    platform::Result<platform::Drive> drive() override
     {
-        return drive ? platform::Result<QString>{*drive}
-                     : platform::Result<QString>::failure(platform::Status::ControlFailed);
+        return selected ? platform::Result<platform::Drive>{{*selected}}
+                        : platform::Result<platform::Drive>::failure(platform::Status::ControlFailed);
     }
     platform::Result<QString> rText() override { return {m_r.text()}; }
     platform::Status messageBox(const QString &text, platform::MessageStyle style, const QString &title) override
@@ -63,7 +63,7 @@ public:
             whileBoxOpen();
         return platform::Status::Ok;
     }
-    platform::Status loadIntoR(const QString &path) override { return m_r.loadFile(path); }
+    platform::Status loadIntoR(const platform::VolumeEntry &file) override { return m_r.loadFile(file); }
 
 private:
     platform::TextFileLoader m_r;

@@ -20,10 +20,13 @@ class BlockingLookup final : public platform::FileFunctions
 public:
     QSemaphore answer;
 
-    platform::Status setAttributes(const QString &, platform::FileAttributes) override { return {}; }
-    platform::Status deleteFile(const QString &) override { return {}; }
-    platform::Result<QString> lookup(const QString &) override { return answer.acquire(), platform::Result<QString>{}; }
-    platform::Result<QByteArray> readPrefix(const QString &, qsizetype) override { return {}; }
+    platform::Status setAttributes(const platform::VolumeEntry &, platform::FileAttributes) override { return {}; }
+    platform::Status deleteFile(const platform::VolumeEntry &) override { return {}; }
+    platform::Result<QString> lookup(const platform::VolumeEntry &) override
+    {
+        return answer.acquire(), platform::Result<QString>{};
+    }
+    platform::Result<QByteArray> readPrefix(const platform::VolumeEntry &, qsizetype) override { return {}; }
 };
 } // namespace
 

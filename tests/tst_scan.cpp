@@ -89,7 +89,7 @@ private Q_SLOTS:
         controls.check = check;
         controls.contents = kTyped;
         if (drive == u"none")
-            controls.drive.reset();
+            controls.selected.reset();
         else if (drive == u"gone")
             QVERIFY(QDir(volume.root()).removeRecursively());
         const auto modes = [&] {

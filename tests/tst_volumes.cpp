@@ -186,7 +186,7 @@ private Q_SLOTS:
             return out;
         };
         const QList<QFile::Permissions> before = modes();
-        controls.drive = root;
+        controls.selected = root;
         if (directory) {
             QCOMPARE(::chmod(QFile::encodeName(root).constData(), 0111), 0);
             QVERIFY(::setegid(65534) == 0 && ::seteuid(65534) == 0);

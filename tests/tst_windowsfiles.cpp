@@ -171,7 +171,8 @@ private Q_SLOTS:
         scan::deleteCommand(controls, platform::localFileFunctions());
         QCOMPARE(controls.boxes, boxes);
         QVERIFY(QFileInfo::exists(file));
-        QCOMPARE(::GetFileAttributesW(wide(file)) & FILE_ATTRIBUTE_READONLY, readOnly);
+        QCOMPARE(::GetFileAttributesW(reinterpret_cast<const wchar_t *>(file.utf16())) & FILE_ATTRIBUTE_READONLY,
+                 readOnly);
     }
 
     // The disk worker keeps a drive that does not answer from holding up the others only if it

@@ -19,35 +19,35 @@ QString AutorunPath(const QString &driveSpecification)
     return driveSpecification + kAutorunSuffix;
 }
 
-Result<QString> AutorunFile::path()
+Result<platform::VolumeEntry> AutorunFile::path()
 {
-    Result<QString> drive = m_controls.driveSpecification();
+    const Result<platform::Drive> drive = m_controls.drive();
     if (!drive.ok())
-        return drive;
-    return {AutorunPath(drive.value)};
+        return Result<platform::VolumeEntry>::failure(drive.status);
+    return {{AutorunPath(drive.value.specification), drive.value.identity}};
 }
 
 Status AutorunFile::resetAttributes()
 {
-    const Result<QString> p = path();
+    const Result<platform::VolumeEntry> p = path();
     return p.ok() ? m_files.setAttributes(p.value, platform::FileAttributes::Normal) : p.status;
 }
 
 Result<QString> AutorunFile::presenceTest()
 {
-    const Result<QString> p = path();
-    return p.ok() ? m_files.lookup(p.value) : p;
+    const Result<platform::VolumeEntry> p = path();
+    return p.ok() ? m_files.lookup(p.value) : Result<QString>::failure(p.status);
 }
 
 Status AutorunFile::remove()
 {
-    const Result<QString> p = path();
+    const Result<platform::VolumeEntry> p = path();
     return p.ok() ? m_files.deleteFile(p.value) : p.status;
 }
 
 Status AutorunFile::loadIntoR()
 {
-    const Result<QString> p = path();
+    const Result<platform::VolumeEntry> p = path();
     return p.ok() ? m_controls.loadIntoR(p.value) : p.status;
 }
 

@@ -28,7 +28,8 @@ public:
     platform::Result<QString> readContents();
 
 private:
-    platform::Result<QString> path();
+    // AutorunPath on the volume chosen now.
+    platform::Result<platform::VolumeEntry> path();
 
     platform::Controls &m_controls;
     platform::FileFunctions &m_files;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "DiskRequest_unix.h"
 
-#include "platform/files/VolumeRoot.h"
-
 #include <QDataStream>
 #include <QIODevice>
 
@@ -60,14 +58,14 @@ bool transferAll(char *data, size_t size, Transfer transfer)
 QByteArray encodeRequest(const DiskRequest &request)
 {
     return encoded(
-        [&](QDataStream &out) { out << quint8(request.operation) << request.path << request.limit << request.device; });
+        [&](QDataStream &out) { out << quint8(request.operation) << request.path << request.limit << request.volume; });
 }
 
 std::optional<DiskRequest> decodeRequest(const QByteArray &frame)
 {
     std::optional<DiskRequest> request = decoded<DiskRequest>(frame, [](QDataStream &in, DiskRequest &r) {
         quint8 operation = 0;
-        in >> operation >> r.path >> r.limit >> r.device;
+        in >> operation >> r.path >> r.limit >> r.volume;
         r.operation = DiskRequest::Operation(operation);
     });
     if (request
@@ -79,45 +77,41 @@ std::optional<DiskRequest> decodeRequest(const QByteArray &frame)
 
 QByteArray encodeAnswer(const DiskAnswer &answer)
 {
-    return encoded(
-        [&](QDataStream &out) { out << qint32(answer.status) << answer.name << answer.bytes << answer.mounted; });
+    return encoded([&](QDataStream &out) { out << qint32(answer.status) << answer.name << answer.bytes; });
 }
 
 std::optional<DiskAnswer> decodeAnswer(const QByteArray &frame)
 {
     return decoded<DiskAnswer>(frame, [](QDataStream &in, DiskAnswer &a) {
         qint32 status = 0;
-        in >> status >> a.name >> a.bytes >> a.mounted;
+        in >> status >> a.name >> a.bytes;
         a.status = Status(status);
     });
 }
 
 DiskAnswer perform(const DiskRequest &request, FileFunctions &files)
 {
+    const VolumeEntry file{request.path, request.volume};
     DiskAnswer answer;
     switch (request.operation) {
     case DiskRequest::Operation::SetAttributes:
-        answer.status = files.setAttributes(request.path, FileAttributes::Normal);
+        answer.status = files.setAttributes(file, FileAttributes::Normal);
         break;
     case DiskRequest::Operation::DeleteFile:
-        answer.status = files.deleteFile(request.path);
+        answer.status = files.deleteFile(file);
         break;
     case DiskRequest::Operation::Lookup: {
-        Result<QString> found = files.lookup(request.path);
+        Result<QString> found = files.lookup(file);
         answer.status = found.status;
         answer.name = std::move(found.value);
         break;
     }
     case DiskRequest::Operation::ReadPrefix: {
-        Result<QByteArray> read = files.readPrefix(request.path, qsizetype(request.limit));
+        Result<QByteArray> read = files.readPrefix(file, qsizetype(request.limit));
         answer.status = read.status;
         answer.bytes = std::move(read.value);
         break;
     }
-    case DiskRequest::Operation::IsMountedAt:
-        answer.status = Status::Ok;
-        answer.mounted = isMountedAt(request.path, dev_t(request.device));
-        break;
     case DiskRequest::Operation::Handshake:
         answer.status = Status::Ok;
         break;

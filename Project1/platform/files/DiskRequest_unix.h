@@ -16,19 +16,18 @@ namespace platform {
 // bytes of QDataStream.
 struct DiskRequest {
     // Handshake asks nothing of a disk: whether the helper runs at all.
-    enum class Operation : quint8 { SetAttributes = 1, DeleteFile, Lookup, ReadPrefix, IsMountedAt, Handshake };
+    enum class Operation : quint8 { SetAttributes = 1, DeleteFile, Lookup, ReadPrefix, Handshake };
 
     Operation operation = Operation::Lookup;
-    QString path;     // the entry, or for IsMountedAt the root
+    QString path;     // the entry
     qint64 limit = 0; // ReadPrefix
-    quint64 device{}; // IsMountedAt
+    quint64 volume{}; // the volume the entry is to be on (VolumeEntry::volume)
 };
 
 struct DiskAnswer {
     Status status = Status::IoError;
     QString name;     // Lookup
     QByteArray bytes; // ReadPrefix
-    bool mounted = false;
 };
 
 QByteArray encodeRequest(const DiskRequest &request);

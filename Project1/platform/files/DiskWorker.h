@@ -40,7 +40,8 @@ public:
     ~DiskWorker() override;
 
     // `call`'s result, or nothing when the volume `volume` did not answer in time, is still
-    // stuck in an earlier call, or the program is ending.
+    // stuck in an earlier call, or the program is ending. `volume` names the volume as the
+    // caller tells volumes apart (WorkerFileFunctions: laneOf).
     template <typename T>
     std::optional<T> run(const QString &volume, std::function<T()> call);
 
@@ -49,11 +50,7 @@ public:
     [[nodiscard]] bool isEnding() const { return m_ending; }
 
     // Whether a call on `volume` is stuck past its deadline.
-    [[nodiscard]] bool isStuck(const QString &volume) const { return m_stuck.contains(keyOf(volume)); }
-
-    // Names the volume now at `volume` (its root) by what tells it from another mounted
-    // there before it, its device: a call stuck on that other one holds up only that one.
-    void identify(const QString &volume, const QString &identity) { m_identities.insert(volume, identity); }
+    [[nodiscard]] bool isStuck(const QString &volume) const { return m_stuck.contains(volume); }
 
 private:
     // Exit codes of the local event loop; 0 is what every loop gets when the program ends.
@@ -65,14 +62,10 @@ private:
     void post(DiskLane &lane, const std::shared_ptr<DiskJob> &job);
     void retire(DiskLane *lane, const QString &volume);
 
-    // Where a volume's calls queue and get stuck: its root and what it was identified by.
-    [[nodiscard]] QString keyOf(const QString &volume) const { return volume + u'\n' + m_identities.value(volume); }
-
     std::chrono::milliseconds m_deadline;
-    DiskLane *m_lane = nullptr;           // where new calls go
-    QList<DiskLane *> m_retired;          // lanes still stuck in a call
-    QHash<QString, DiskLane *> m_stuck;   // volumes (keys) whose call outlived its deadline, and where it runs
-    QHash<QString, QString> m_identities; // the identity of the volume now at each root
+    DiskLane *m_lane = nullptr;         // where new calls go
+    QList<DiskLane *> m_retired;        // lanes still stuck in a call
+    QHash<QString, DiskLane *> m_stuck; // volumes whose call outlived its deadline, and where it runs
     bool m_ending = false;
 };
 
@@ -80,7 +73,7 @@ private:
 struct DiskJob {
     enum State { Queued, Running, Done, Abandoned };
 
-    QString volume;             // where its volume's calls queue: DiskWorker::keyOf
+    QString volume;             // where its volume's calls queue
     DiskLane *lane = nullptr;   // where it is queued or runs; the window's thread alone sets it
     std::function<void()> call; // fulfils the caller's promise
     std::function<void()> drop; // ends the promise unfulfilled
@@ -120,7 +113,7 @@ std::optional<T> DiskWorker::run(const QString &volume, std::function<T()> call)
     auto promise = std::make_shared<QPromise<T>>();
     const QFuture<T> answer = promise->future();
     auto job = std::make_shared<DiskJob>();
-    job->volume = keyOf(volume);
+    job->volume = volume;
     job->call = [promise, call = std::move(call)] {
         promise->start();
         promise->addResult(call());

@@ -5,6 +5,7 @@
 #include "platform/files/DirectoryEntry_unix.h"
 #include "platform/files/PathBytes_unix.h"
 #include "platform/files/SystemCall_unix.h"
+#include "platform/files/VolumeRoot.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -20,10 +21,11 @@ struct Located {
 };
 
 // Failing to open or search the directory, for whatever reason, means the volume cannot be
-// read at all, which callers must tell apart from a missing entry.
-Status locate(const QString &path, Located &located)
+// read at all, which callers must tell apart from a missing entry; so does a directory that
+// is no longer the root of the volume asked for, checked on the directory opened.
+Status locate(const VolumeEntry &file, Located &located)
 {
-    const QByteArray encoded = bytesFromPath(path);
+    const QByteArray encoded = bytesFromPath(file.path);
     const qsizetype slash = encoded.lastIndexOf('/');
     QByteArray directory = encoded.left(slash);
     if (slash < 0)
@@ -34,6 +36,8 @@ Status locate(const QString &path, Located &located)
     // directory for reading itself should it have to list it.
     located.dir = Fd(onDisk([&] { return ::open(directory.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC); }));
     if (!located.dir.valid())
+        return Status::VolumeUnavailable;
+    if (file.volume != 0 && !isMountedAt(located.dir.get(), pathFromBytes(directory), dev_t(file.volume)))
         return Status::VolumeUnavailable;
     Result<DirectoryEntry> entry = findEntry(located.dir.get(), encoded.mid(slash + 1));
     located.entry = entry.value;
@@ -60,7 +64,7 @@ Status flushDirectory(int dirFd)
 class LocalFileFunctions final : public FileFunctions
 {
 public:
-    Status setAttributes(const QString &path, FileAttributes) override
+    Status setAttributes(const VolumeEntry &path, FileAttributes) override
     {
         Located located;
         Fd file;
@@ -71,7 +75,7 @@ public:
         return resetAttributes(file.get(), located.entry.info);
     }
 
-    Status deleteFile(const QString &path) override
+    Status deleteFile(const VolumeEntry &path) override
     {
         Located located;
         if (const Status s = locate(path, located); s != Status::Ok)
@@ -82,7 +86,7 @@ public:
         return flushDirectory(located.dir.get());
     }
 
-    Result<QString> lookup(const QString &path) override
+    Result<QString> lookup(const VolumeEntry &path) override
     {
         Located located;
         const Status s = locate(path, located);
@@ -93,7 +97,7 @@ public:
         return {pathFromBytes(located.entry.name)};
     }
 
-    Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
+    Result<QByteArray> readPrefix(const VolumeEntry &path, qsizetype limit) override
     {
         Located located;
         Fd file;

@@ -3,6 +3,7 @@
 #include "platform/files/BoundedRead.h"
 #include "platform/files/DiskProgress.h"
 #include "platform/files/Errors_win.h"
+#include "platform/files/VolumeRoot.h"
 
 #include <QList>
 
@@ -88,14 +89,18 @@ qsizetype nameStart(const QString &path)
     return qMax(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/')) + 1;
 }
 
-// The full path of the non-directory entry that `path` names in its directory, spelt as the
+// The full path of the non-directory entry that `file` names in its directory, spelt as the
 // directory spells it, or NotFound. The file system matches the name (in any case on FAT and
 // NTFS); a match through the 8.3 alias counts, as any program opening the path would reach
 // that file. The exact spelling wins, then the first in code unit order, so that repeated
 // calls agree where a case-sensitive directory holds several. Any other failure of the
-// search means the directory cannot be read.
-Status locate(const QString &path, QString &found)
+// search means the directory cannot be read; so does a drive that holds another disk than
+// the one asked for.
+Status locate(const VolumeEntry &file, QString &found)
 {
+    const QString &path = file.path;
+    if (file.volume != 0 && !isMountedAt(path.left(qMax<qsizetype>(nameStart(path) - 1, 0)), dev_t(file.volume)))
+        return Status::VolumeUnavailable;
     const QString directory = path.left(nameStart(path));
     const QString wanted = path.mid(nameStart(path));
     if (wanted.isEmpty() || wanted.contains(u'*') || wanted.contains(u'?'))
@@ -209,7 +214,7 @@ Status flushDirectory(const QString &directory)
 class WindowsFileFunctions final : public FileFunctions
 {
 public:
-    Status setAttributes(const QString &path, FileAttributes) override
+    Status setAttributes(const VolumeEntry &path, FileAttributes) override
     {
         QString found;
         if (const Status s = locate(path, found); s != Status::Ok)
@@ -225,7 +230,7 @@ public:
         return Status::Ok;
     }
 
-    Status deleteFile(const QString &path) override
+    Status deleteFile(const VolumeEntry &path) override
     {
         QString found;
         if (const Status s = locate(path, found); s != Status::Ok)
@@ -255,7 +260,7 @@ public:
         return flushDirectory(found.left(nameStart(found)));
     }
 
-    Result<QString> lookup(const QString &path) override
+    Result<QString> lookup(const VolumeEntry &path) override
     {
         QString found;
         const Status s = locate(path, found);
@@ -266,7 +271,7 @@ public:
         return {found.mid(nameStart(found))};
     }
 
-    Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
+    Result<QByteArray> readPrefix(const VolumeEntry &path, qsizetype limit) override
     {
         QString found;
         if (const Status s = locate(path, found); s != Status::Ok)

@@ -5,10 +5,10 @@
 
 namespace platform {
 
-Status TextFileLoader::loadFile(const QString &path)
+Status TextFileLoader::loadFile(const VolumeEntry &file)
 {
     // One byte past the limit tells a file that ends there from one that goes on.
-    Result<QByteArray> bytes = m_files.readPrefix(path, kLoadLimit + 1);
+    Result<QByteArray> bytes = m_files.readPrefix(file, kLoadLimit + 1);
     if (!bytes.ok())
         return bytes.status;
     const bool truncated = bytes.value.size() > kLoadLimit;

@@ -18,7 +18,7 @@ public:
     explicit TextFileLoader(FileFunctions &files) : m_files(files) {}
 
     // Replaces the content with the file's; on failure the content stays as it was.
-    Status loadFile(const QString &path);
+    Status loadFile(const VolumeEntry &file);
     [[nodiscard]] const QString &text() const { return m_text; }
 
 private:

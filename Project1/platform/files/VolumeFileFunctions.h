@@ -6,22 +6,14 @@
 #include <QFuture>
 #include <QString>
 
-#include <optional>
-
-#include <sys/types.h>
-
 namespace platform {
 
-// The file functions through which the program reaches a volume, and the check that a
-// selected root is still its volume. On Linux each disk thread hands its calls to a helper
+// The file functions through which the program reaches a volume. On Linux each disk thread hands its calls to a helper
 // process of its own (the program `orvane-disk`), so that a call the kernel will not
 // interrupt, as a lookup behind another program's on a dead disk, leaves that process
 // stuck and never this one: the program can always end. Where the helper is missing, the
 // calls are made in this process.
 FileFunctions &volumeFileFunctions();
-// Whether `root` is still the root of the volume `device` (isMountedAt), or nothing when it
-// could not be asked: a helper that breaks off on every call.
-std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device);
 // Gets ready for the first call to a volume without making it: a scan makes it 2 s on.
 void prepareVolumeAccess();
 // What the user is to be told at start-up of how volumes are reached, or an empty string:

@@ -4,7 +4,6 @@
 #include "platform/files/Fd_unix.h"
 #include "platform/files/PathBytes_unix.h"
 #include "platform/files/VolumeFileFunctions.h"
-#include "platform/files/VolumeRoot.h"
 
 #include "BuildConfig.h"
 
@@ -144,45 +143,37 @@ public:
             m_spare = HelperProcess::start(m_program);
     }
 
-    Status setAttributes(const QString &path, FileAttributes attributes) override
+    Status setAttributes(const VolumeEntry &file, FileAttributes attributes) override
     {
-        return viaHelper([&](FileFunctions &files) { return files.setAttributes(path, attributes); },
+        return viaHelper([&](FileFunctions &files) { return files.setAttributes(file, attributes); },
                          [&] {
-                             return ask({DiskRequest::Operation::SetAttributes, path}).status;
+                             return ask({DiskRequest::Operation::SetAttributes, file.path, 0, file.volume}).status;
                          });
     }
-    Status deleteFile(const QString &path) override
+    Status deleteFile(const VolumeEntry &file) override
     {
-        return viaHelper([&](FileFunctions &files) { return files.deleteFile(path); },
+        return viaHelper([&](FileFunctions &files) { return files.deleteFile(file); },
                          [&] {
-                             return ask({DiskRequest::Operation::DeleteFile, path}).status;
+                             return ask({DiskRequest::Operation::DeleteFile, file.path, 0, file.volume}).status;
                          });
     }
-    Result<QString> lookup(const QString &path) override
+    Result<QString> lookup(const VolumeEntry &file) override
     {
-        return viaHelper([&](FileFunctions &files) { return files.lookup(path); },
+        return viaHelper([&](FileFunctions &files) { return files.lookup(file); },
                          [&] {
-                             DiskAnswer answer = ask({DiskRequest::Operation::Lookup, path});
+                             DiskAnswer answer = ask({DiskRequest::Operation::Lookup, file.path, 0, file.volume});
                              return Result<QString>{std::move(answer.name), answer.status};
                          });
     }
-    Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override
-    {
-        return viaHelper([&](FileFunctions &files) { return files.readPrefix(path, limit); },
-                         [&] {
-                             DiskAnswer answer = ask({DiskRequest::Operation::ReadPrefix, path, qint64(limit)});
-                             if (answer.bytes.size() > limit)
-                                 return Result<QByteArray>::failure(Status::IoError);
-                             return Result<QByteArray>{std::move(answer.bytes), answer.status};
-                         });
-    }
-    std::optional<bool> isMountedAt(const QString &root, dev_t device)
+    Result<QByteArray> readPrefix(const VolumeEntry &file, qsizetype limit) override
     {
         return viaHelper(
-            [&](FileFunctions &) { return std::optional<bool>(platform::isMountedAt(root, device)); },
+            [&](FileFunctions &files) { return files.readPrefix(file, limit); },
             [&] {
-                const DiskAnswer answer = ask({DiskRequest::Operation::IsMountedAt, root, 0, quint64(device)});
-                return answer.status == Status::Ok ? std::optional<bool>(answer.mounted) : std::nullopt;
+                DiskAnswer answer = ask({DiskRequest::Operation::ReadPrefix, file.path, qint64(limit), file.volume});
+                if (answer.bytes.size() > limit)
+                    return Result<QByteArray>::failure(Status::IoError);
+                return Result<QByteArray>{std::move(answer.bytes), answer.status};
             });
     }
 
@@ -205,7 +196,8 @@ private:
     }
     // A helper that breaks off (killed, crashed) is replaced, and the call made once more
     // through the new one: every call may be made again, a deletion too (the file is then
-    // not found). One that breaks off again fails the call.
+    // not found). One that breaks off again fails the call as a disk that did not answer:
+    // whether the call was made is not known.
     DiskAnswer ask(const DiskRequest &request)
     {
         for (int attempt = 0; attempt < 2 && available(); ++attempt) {
@@ -213,7 +205,7 @@ private:
                 return *answer;
             t_helper.reset();
         }
-        return DiskAnswer{};
+        return DiskAnswer{Status::VolumeNotAnswering, {}, {}};
     }
 
     QByteArray m_program;
@@ -267,11 +259,6 @@ HelperFileFunctions &helperFileFunctions()
 FileFunctions &volumeFileFunctions()
 {
     return helperFileFunctions();
-}
-
-std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device)
-{
-    return helperFileFunctions().isMountedAt(root, device);
 }
 
 void prepareVolumeAccess()

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "platform/files/VolumeFileFunctions.h"
-#include "platform/files/VolumeRoot.h"
 
 namespace platform {
 
@@ -9,11 +8,6 @@ namespace platform {
 FileFunctions &volumeFileFunctions()
 {
     return localFileFunctions();
-}
-
-std::optional<bool> volumeIsMountedAt(const QString &root, dev_t device)
-{
-    return isMountedAt(root, device);
 }
 
 void prepareVolumeAccess() {}

@@ -15,6 +15,12 @@ namespace platform {
 // does not show.
 bool isMountedAt(const QString &root, dev_t device);
 
+#ifndef Q_OS_WIN
+// The same of the directory `rootFd` opened at `root` (O_PATH serves): what is asked is
+// what was opened.
+bool isMountedAt(int rootFd, const QString &root, dev_t device);
+#endif
+
 #ifdef Q_OS_WIN
 // What a drive tells of the disk in it: its label and serial number; an empty label and
 // serial 0 when it holds no disk, cannot be read, or has not answered yet.

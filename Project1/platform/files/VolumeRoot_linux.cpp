@@ -15,11 +15,13 @@
 
 namespace platform {
 
-bool isMountedAt(const QString &root, dev_t device)
+namespace {
+
+// `root` as statx() found it at `path` from `dirFd`.
+bool isMountedAt(int dirFd, const char *path, int flags, const QString &root, dev_t device)
 {
     struct statx info = {};
-    const QByteArray path = bytesFromPath(root);
-    if (onDisk([&] { return ::statx(AT_FDCWD, path.constData(), AT_STATX_SYNC_AS_STAT, STATX_MNT_ID, &info); }) != 0)
+    if (onDisk([&] { return ::statx(dirFd, path, flags | AT_STATX_SYNC_AS_STAT, STATX_MNT_ID, &info); }) != 0)
         return false;
     if ((info.stx_mask & STATX_MNT_ID) == 0) // a kernel before 5.8
         return makedev(info.stx_dev_major, info.stx_dev_minor) == device;
@@ -30,6 +32,18 @@ bool isMountedAt(const QString &root, dev_t device)
     return std::any_of(mounts.begin(), mounts.end(), [&](const MountEntry &mount) {
         return mount.id == info.stx_mnt_id && mount.device == device && mount.mountPoint == root;
     });
+}
+
+} // namespace
+
+bool isMountedAt(const QString &root, dev_t device)
+{
+    return isMountedAt(AT_FDCWD, bytesFromPath(root).constData(), 0, root, device);
+}
+
+bool isMountedAt(int rootFd, const QString &root, dev_t device)
+{
+    return isMountedAt(rootFd, "", AT_EMPTY_PATH, root, device);
 }
 
 } // namespace platform

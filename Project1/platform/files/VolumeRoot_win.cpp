@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "VolumeRoot.h"
 
+#include "DiskProgress.h"
 #include "Errors_win.h"
 
 #include <windows.h>
@@ -12,8 +13,10 @@ DriveIdentity identityOf(const QString &root)
     const QString directory = root + u'\\';
     wchar_t label[MAX_PATH + 1] = {};
     DWORD serial = 0;
-    if (!::GetVolumeInformationW(reinterpret_cast<const wchar_t *>(directory.utf16()), label, MAX_PATH + 1, &serial,
-                                 nullptr, nullptr, nullptr, 0))
+    const BOOL asked = ::GetVolumeInformationW(reinterpret_cast<const wchar_t *>(directory.utf16()), label,
+                                               MAX_PATH + 1, &serial, nullptr, nullptr, nullptr, 0);
+    diskProgress();
+    if (!asked)
         return {};
     return {QString::fromWCharArray(label), quint32(serial)};
 }

@@ -23,33 +23,38 @@ QString volumeOf(const QString &path)
     return slash <= 0 ? path.left(slash + 1) : path.left(slash);
 }
 
-Status WorkerFileFunctions::setAttributes(const QString &path, FileAttributes attributes)
+QString laneOf(const VolumeEntry &file)
+{
+    return volumeOf(file.path) + u'\n' + QString::number(file.volume);
+}
+
+Status WorkerFileFunctions::setAttributes(const VolumeEntry &file, FileAttributes attributes)
 {
     FileFunctions *files = &m_files;
     const std::optional<Status> answer = m_worker.run<Status>(
-        volumeOf(path), [files, path, attributes] { return files->setAttributes(path, attributes); });
+        laneOf(file), [files, file, attributes] { return files->setAttributes(file, attributes); });
     return answer.value_or(Status::VolumeNotAnswering);
 }
 
-Status WorkerFileFunctions::deleteFile(const QString &path)
+Status WorkerFileFunctions::deleteFile(const VolumeEntry &file)
 {
     FileFunctions *files = &m_files;
     const std::optional<Status> answer =
-        m_worker.run<Status>(volumeOf(path), [files, path] { return files->deleteFile(path); });
+        m_worker.run<Status>(laneOf(file), [files, file] { return files->deleteFile(file); });
     return answer.value_or(Status::VolumeNotAnswering);
 }
 
-Result<QString> WorkerFileFunctions::lookup(const QString &path)
+Result<QString> WorkerFileFunctions::lookup(const VolumeEntry &file)
 {
     FileFunctions *files = &m_files;
-    return answerOf(m_worker.run<Result<QString>>(volumeOf(path), [files, path] { return files->lookup(path); }));
+    return answerOf(m_worker.run<Result<QString>>(laneOf(file), [files, file] { return files->lookup(file); }));
 }
 
-Result<QByteArray> WorkerFileFunctions::readPrefix(const QString &path, qsizetype limit)
+Result<QByteArray> WorkerFileFunctions::readPrefix(const VolumeEntry &file, qsizetype limit)
 {
     FileFunctions *files = &m_files;
-    return answerOf(m_worker.run<Result<QByteArray>>(volumeOf(path),
-                                                     [files, path, limit] { return files->readPrefix(path, limit); }));
+    return answerOf(m_worker.run<Result<QByteArray>>(laneOf(file),
+                                                     [files, file, limit] { return files->readPrefix(file, limit); }));
 }
 
 } // namespace platform

@@ -14,18 +14,21 @@ class WorkerFileFunctions final : public FileFunctions
 public:
     WorkerFileFunctions(FileFunctions &files, DiskWorker &worker) : m_files(files), m_worker(worker) {}
 
-    Status setAttributes(const QString &path, FileAttributes attributes) override;
-    Status deleteFile(const QString &path) override;
-    Result<QString> lookup(const QString &path) override;
-    Result<QByteArray> readPrefix(const QString &path, qsizetype limit) override;
+    Status setAttributes(const VolumeEntry &file, FileAttributes attributes) override;
+    Status deleteFile(const VolumeEntry &file) override;
+    Result<QString> lookup(const VolumeEntry &file) override;
+    Result<QByteArray> readPrefix(const VolumeEntry &file, qsizetype limit) override;
 
 private:
     FileFunctions &m_files;
     DiskWorker &m_worker;
 };
 
-// The volume a path is on, as the disk worker tells volumes apart: its directory, the
-// volume's root.
+// The volume a path is on: its directory, the volume's root.
 QString volumeOf(const QString &path);
+// Where the disk worker queues the calls on `file` and holds them while one is stuck: its
+// volume's root and what tells the volume there now from another mounted there before it,
+// so that a stuck call holds up only its own volume.
+QString laneOf(const VolumeEntry &file);
 
 } // namespace platform

@@ -26,12 +26,12 @@ DriveListBox::DriveListBox(QWidget *parent, std::function<QList<Volume>()> volum
     connect(m_mounts, &MountWatcher::changed, this, &DriveListBox::refresh);
 }
 
-std::optional<DriveListBox::Selection> DriveListBox::selection() const
+std::optional<Drive> DriveListBox::selection() const
 {
     if (currentIndex() >= 0)
-        return Selection{currentData().toString(), currentData(kDeviceRole).value<dev_t>()};
+        return Drive{currentData().toString(), quint64(currentData(kDeviceRole).value<dev_t>())};
     if (m_chosen && m_chosen->device != 0)
-        return Selection{m_chosen->root, m_chosen->device};
+        return Drive{m_chosen->root, quint64(m_chosen->device)};
     return std::nullopt;
 }
 

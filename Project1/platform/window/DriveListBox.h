@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
+#include "platform/Controls.h"
 #include "platform/files/VolumeList.h"
 
 #include <QComboBox>
@@ -24,17 +25,13 @@ class DriveListBox : public QComboBox
     Q_OBJECT
 
 public:
-    struct Selection {
-        QString root;
-        dev_t device = 0; // the file system mounted at `root` when it was listed
-    };
-
     // `volumes` gives the volumes to list; the machine's mounted volumes by default.
     explicit DriveListBox(QWidget *parent = nullptr, std::function<QList<Volume>()> volumes = mountedVolumes);
 
-    // The chosen volume. While it is away, the root and device it had: that root no
-    // longer holds that device, so a check of it finds the volume unavailable.
-    [[nodiscard]] std::optional<Selection> selection() const;
+    // The chosen volume: its root, and the file system mounted there when it was listed.
+    // While it is away, the root and device it had: that root no longer holds that device,
+    // so a call on it finds the volume unavailable.
+    [[nodiscard]] std::optional<Drive> selection() const;
 
 public Q_SLOTS:
     void refresh();

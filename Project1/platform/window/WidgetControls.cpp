@@ -4,9 +4,6 @@
 #include "DriveListBox.h"
 #include "MessageBox.h"
 
-#include "platform/files/DiskWorker.h"
-#include "platform/files/VolumeFileFunctions.h"
-
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -63,28 +60,10 @@ Status WidgetControls::setContentsText(const QString &text)
     return onWidget(m_w.contents, [&](QPlainTextEdit &edit) { edit.setPlainText(text); });
 }
 
-Result<QString> WidgetControls::driveSpecification()
+Result<Drive> WidgetControls::drive()
 {
-    if (!m_w.drive)
-        return Result<QString>::failure(Status::ControlFailed);
-    const std::optional<DriveListBox::Selection> selected = m_w.drive->selection();
-    if (!selected)
-        return Result<QString>::failure(Status::ControlFailed);
-    if (selected->device == 0)
-        return {selected->root};
-    if (!m_w.disk)
-        return Result<QString>::failure(Status::ControlFailed);
-    const QString root = selected->root;
-    const dev_t device = selected->device;
-    m_w.disk->identify(root, QString::number(device));
-    // Not asked in time, or not asked at all: never taken for a volume that went.
-    const std::optional<std::optional<bool>> mounted =
-        m_w.disk->run<std::optional<bool>>(root, [root, device] { return volumeIsMountedAt(root, device); });
-    if (!mounted || !*mounted)
-        return Result<QString>::failure(Status::VolumeNotAnswering);
-    if (!**mounted)
-        return Result<QString>::failure(Status::VolumeUnavailable);
-    return {root};
+    const std::optional<Drive> selected = m_w.drive ? m_w.drive->selection() : std::nullopt;
+    return selected ? Result<Drive>{*selected} : Result<Drive>::failure(Status::ControlFailed);
 }
 
 Status WidgetControls::setProgressValue(int percent)
@@ -96,15 +75,15 @@ Status WidgetControls::messageBox(const QString &text, MessageStyle style, const
 {
     // Quit or the window's close while a disk was waited for: the scan runs to its end
     // unseen, and nothing may appear, nor be announced, once the program is ending.
-    if (m_w.disk && m_w.disk->isEnding())
+    if (m_w.ending && m_w.ending())
         return Status::ControlFailed;
     showMessageBox(m_w.form, text, style, title);
     return Status::Ok;
 }
 
-Status WidgetControls::loadIntoR(const QString &path)
+Status WidgetControls::loadIntoR(const VolumeEntry &file)
 {
-    return m_w.r ? m_w.r->loadFile(path) : Status::ControlFailed;
+    return m_w.r ? m_w.r->loadFile(file) : Status::ControlFailed;
 }
 
 Result<QString> WidgetControls::rText()

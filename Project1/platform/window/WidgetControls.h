@@ -6,6 +6,8 @@
 
 #include <QPointer>
 
+#include <functional>
+
 class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
@@ -15,7 +17,6 @@ class QWidget;
 
 namespace platform {
 
-class DiskWorker;
 class DriveListBox;
 
 // The window's widgets that the scan operations act on.
@@ -27,8 +28,8 @@ struct ControlWidgets {
     QPointer<QCheckBox> check;
     QPointer<QPlainTextEdit> contents;
     QPointer<QTimer> timer;
-    TextFileLoader *r = nullptr; // the hidden loader, owned by the window
-    DiskWorker *disk = nullptr;  // where the check that a volume is still there runs
+    TextFileLoader *r = nullptr;  // the hidden loader, owned by the window
+    std::function<bool()> ending; // whether the program is ending: no box appears then
 };
 
 // The control operations over the window's real widgets.
@@ -41,10 +42,10 @@ public:
     Status setTimerEnabled(bool enabled) override;
     Result<CheckValue> checkValue() override;
     Status setContentsText(const QString &text) override;
-    Result<QString> driveSpecification() override;
+    Result<Drive> drive() override;
     Status setProgressValue(int percent) override;
     Status messageBox(const QString &text, MessageStyle style, const QString &title) override;
-    Status loadIntoR(const QString &path) override;
+    Status loadIntoR(const VolumeEntry &file) override;
     Result<QString> rText() override;
 
 private:
