@@ -5,6 +5,7 @@
 #include "FakeControls.h"
 #include "Stats.h"
 
+#include "platform/files/LocalFileFunctions.h"
 #include "platform/files/TextFileLoader.h"
 #include "scan/AutorunFile.h"
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/Controls.h"
+#include "platform/files/LocalFileFunctions.h"
 #include "platform/files/TextFileLoader.h"
 #include "scan/StagedScan.h"
 

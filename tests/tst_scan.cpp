@@ -4,6 +4,7 @@
 #include "TempVolume.h"
 
 #include "platform/files/BoundedRead.h"
+#include "platform/files/LocalFileFunctions.h"
 #include "platform/files/TextFileLoader.h"
 #include "scan/AutorunFile.h"
 

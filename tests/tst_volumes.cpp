@@ -5,6 +5,7 @@
 #include "DiskImage.h"
 #include "FakeControls.h"
 
+#include "platform/files/LocalFileFunctions.h"
 #include "platform/files/PathBytes_unix.h"
 #include "platform/files/VolumeList_linux.h"
 #include "scan/AutorunFile.h"

@@ -4,6 +4,7 @@
 
 #include "platform/files/DiskWorker.h"
 #include "platform/files/DriveIdentities_win.h"
+#include "platform/files/LocalFileFunctions.h"
 #include "platform/files/MountWatcher.h"
 #include "platform/files/VolumeList.h"
 #include "platform/files/VolumeRoot.h"

@@ -48,7 +48,4 @@ public:
     virtual Result<QByteArray> readPrefix(const VolumeEntry &file, qsizetype limit) = 0;
 };
 
-// The file functions of the machine the program runs on.
-FileFunctions &localFileFunctions();
-
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "platform/files/AttributeReset_unix.h"
 #include "platform/files/BoundedRead.h"
 #include "platform/files/DirectoryEntry_unix.h"
+#include "platform/files/LocalFileFunctions.h"
 #include "platform/files/PathBytes_unix.h"
 #include "platform/files/SystemCall_unix.h"
 #include "platform/files/VolumeRoot.h"

@@ -3,6 +3,7 @@
 #include "platform/files/BoundedRead.h"
 #include "platform/files/DiskProgress.h"
 #include "platform/files/Errors_win.h"
+#include "platform/files/LocalFileFunctions.h"
 #include "platform/files/VolumeRoot.h"
 
 #include <QList>

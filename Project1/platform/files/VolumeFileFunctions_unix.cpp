@@ -2,6 +2,7 @@
 #include "platform/files/DiskProgress.h"
 #include "platform/files/DiskRequest_unix.h"
 #include "platform/files/Fd_unix.h"
+#include "platform/files/LocalFileFunctions.h"
 #include "platform/files/PathBytes_unix.h"
 #include "platform/files/VolumeFileFunctions.h"
 

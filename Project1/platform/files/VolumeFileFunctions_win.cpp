@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
+#include "platform/files/LocalFileFunctions.h"
 #include "platform/files/VolumeFileFunctions.h"
 
 namespace platform {

@@ -4,6 +4,7 @@
 // ends itself.
 #include "platform/files/DiskProgress.h"
 #include "platform/files/DiskRequest_unix.h"
+#include "platform/files/LocalFileFunctions.h"
 
 #include <QByteArray>
 
