@@ -3,9 +3,9 @@
 
 #include "BuildConfig.h"
 
-#include "platform/window/DriveListBox.h"
-#include "platform/window/Runtime.h"
-#include "scan/AutorunFile.h"
+#include "AutorunFile.h"
+#include "DriveListBox.h"
+#include "Runtime.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>

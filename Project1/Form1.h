@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "platform/files/DiskWorker.h"
-#include "platform/files/TextFileLoader.h"
-#include "platform/files/VolumeFileFunctions.h"
-#include "platform/files/WorkerFileFunctions.h"
-#include "platform/window/WidgetControls.h"
-#include "scan/StagedScan.h"
+#include "DiskWorker.h"
+#include "StagedScan.h"
+#include "TextFileLoader.h"
+#include "VolumeFileFunctions.h"
+#include "WidgetControls.h"
+#include "WorkerFileFunctions.h"
 
 #include <QWidget>
 

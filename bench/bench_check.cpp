@@ -5,9 +5,9 @@
 #include "FakeControls.h"
 #include "Stats.h"
 
-#include "platform/files/LocalFileFunctions.h"
-#include "platform/files/TextFileLoader.h"
-#include "scan/AutorunFile.h"
+#include "AutorunFile.h"
+#include "LocalFileFunctions.h"
+#include "TextFileLoader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "platform/Controls.h"
-#include "platform/files/LocalFileFunctions.h"
-#include "platform/files/TextFileLoader.h"
-#include "scan/StagedScan.h"
+#include "Controls.h"
+#include "LocalFileFunctions.h"
+#include "StagedScan.h"
+#include "TextFileLoader.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "FakeControls.h"
 
-#include "platform/files/DiskWorker.h"
-#include "platform/files/WorkerFileFunctions.h"
+#include "DiskWorker.h"
+#include "WorkerFileFunctions.h"
 
 #include <QSemaphore>
 #include <QTest>

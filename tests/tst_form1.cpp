@@ -4,11 +4,11 @@
 #include "ModalWatcher.h"
 
 #include "BuildConfig.h"
+#include "DiskWorker.h"
+#include "DriveListBox.h"
 #include "Form1.h"
-#include "platform/files/DiskWorker.h"
-#include "platform/files/MountWatcher.h"
-#include "platform/window/DriveListBox.h"
-#include "platform/window/WidgetControls.h"
+#include "MountWatcher.h"
+#include "WidgetControls.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

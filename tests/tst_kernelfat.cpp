@@ -7,11 +7,11 @@
 #include "DiskImage.h"
 #include "FakeControls.h"
 
-#include "platform/files/DiskWorker.h"
-#include "platform/files/VolumeFileFunctions.h"
-#include "platform/files/WorkerFileFunctions.h"
-#include "scan/AutorunFile.h"
-#include "scan/StagedScan.h"
+#include "AutorunFile.h"
+#include "DiskWorker.h"
+#include "StagedScan.h"
+#include "VolumeFileFunctions.h"
+#include "WorkerFileFunctions.h"
 
 #include <QDataStream>
 #include <QTest>

@@ -3,10 +3,10 @@
 #include "FakeControls.h"
 #include "TempVolume.h"
 
-#include "platform/files/BoundedRead.h"
-#include "platform/files/LocalFileFunctions.h"
-#include "platform/files/TextFileLoader.h"
-#include "scan/AutorunFile.h"
+#include "AutorunFile.h"
+#include "BoundedRead.h"
+#include "LocalFileFunctions.h"
+#include "TextFileLoader.h"
 
 #include <QTest>
 

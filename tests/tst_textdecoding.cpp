@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
-#include "platform/files/TextDecoding.h"
+#include "TextDecoding.h"
 
 #include <QTest>
 

@@ -5,10 +5,10 @@
 #include "DiskImage.h"
 #include "FakeControls.h"
 
-#include "platform/files/LocalFileFunctions.h"
-#include "platform/files/PathBytes_unix.h"
-#include "platform/files/VolumeList_linux.h"
-#include "scan/AutorunFile.h"
+#include "AutorunFile.h"
+#include "LocalFileFunctions.h"
+#include "PathBytes_unix.h"
+#include "VolumeList_linux.h"
 
 #include <QScopeGuard>
 #include <QTest>

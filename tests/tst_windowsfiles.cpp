@@ -2,14 +2,14 @@
 #include "FakeControls.h"
 #include "TempVolume.h"
 
-#include "platform/files/DiskWorker.h"
-#include "platform/files/DriveIdentities_win.h"
-#include "platform/files/LocalFileFunctions.h"
-#include "platform/files/MountWatcher.h"
-#include "platform/files/VolumeList.h"
-#include "platform/files/VolumeRoot.h"
-#include "platform/files/WorkerFileFunctions.h"
-#include "scan/AutorunFile.h"
+#include "AutorunFile.h"
+#include "DiskWorker.h"
+#include "DriveIdentities_win.h"
+#include "LocalFileFunctions.h"
+#include "MountWatcher.h"
+#include "VolumeList.h"
+#include "VolumeRoot.h"
+#include "WorkerFileFunctions.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>

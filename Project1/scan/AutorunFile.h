@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "platform/Controls.h"
-#include "platform/FileFunctions.h"
+#include "Controls.h"
+#include "FileFunctions.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 // Any bytes an autorun.inf may hold must decode to text that is safe to show.
-#include "platform/files/TextDecoding.h"
+#include "TextDecoding.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #include "DriveListBox.h"
 
-#include "platform/files/MountWatcher.h"
-#include "platform/files/VolumeList.h"
+#include "MountWatcher.h"
+#include "VolumeList.h"
 
 #include <QAbstractItemView>
 #include <QChildEvent>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "platform/Controls.h"
-#include "platform/files/VolumeList.h"
+#include "Controls.h"
+#include "VolumeList.h"
 
 #include <QComboBox>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "platform/Controls.h"
+#include "Controls.h"
 
 class QWidget;
 

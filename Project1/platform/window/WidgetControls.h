@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-proprietary
 #pragma once
 
-#include "platform/Controls.h"
-#include "platform/files/TextFileLoader.h"
+#include "Controls.h"
+#include "TextFileLoader.h"
 
 #include <QPointer>
 
