@@ -65,15 +65,6 @@ void selectVolume(const Form1 &window, const QString &root)
     drive->setCurrentIndex(drive->count() - 1);
 }
 
-// Waits until the window's start check of the disk helper, which runs it once, is done: a
-// row that breaks the helper breaks it after that.
-void awaitStartCheck(const Form1 &window)
-{
-    auto *check = window.findChild<QFutureWatcherBase *>();
-    QVERIFY(check);
-    QTRY_VERIFY(check->isFinished());
-}
-
 // Runs the application's own loop, as the program does; whether the window ended it (a
 // hang fails instead of blocking).
 bool runsToItsEnd(const Form1 &window)
@@ -88,6 +79,15 @@ bool runsToItsEnd(const Form1 &window)
 }
 
 #ifndef Q_OS_WIN
+// Waits until the window's start check of the disk helper, which runs it once, is done: a
+// row that breaks the helper breaks it after that.
+void awaitStartCheck(const Form1 &window)
+{
+    auto *check = window.findChild<QFutureWatcherBase *>();
+    QVERIFY(check);
+    QTRY_VERIFY(check->isFinished());
+}
+
 // Selects the listed volume whose root is `root` once the list shows it; whether it could.
 bool selectListed(const Form1 &window, const QString &root)
 {
