@@ -13,23 +13,25 @@
 namespace platform {
 
 namespace {
-constexpr decltype(statfs::f_type) kExfatMagic = 0x2011BAB0;
+// FUSE's super block magic, which linux/magic.h does not name.
 constexpr decltype(statfs::f_type) kFuseMagic = 0x65735546;
-} // namespace
 
+// Whether the file system of type `fsType` (as the mount table names it) matches names in
+// any letter case itself, as FAT and exFAT do. A FUSE block device ("fuseblk") may be NTFS,
+// which does not fold: it is not listed.
 bool foldsCase(QByteArrayView fsType)
 {
-    // A FUSE block device ("fuseblk") may be NTFS, which does not fold: it is not listed.
     return fsType == "vfat" || fsType == "msdos" || fsType == "exfat" || fsType == "fuse.fusefat"
         || fsType == "fuse.exfat";
 }
+} // namespace
 
 bool fileSystemFoldsCase(int fd)
 {
     struct statfs fs = {};
     if (onDisk([&] { return ::fstatfs(fd, &fs); }) != 0)
         return false;
-    if (fs.f_type == MSDOS_SUPER_MAGIC || fs.f_type == kExfatMagic)
+    if (fs.f_type == MSDOS_SUPER_MAGIC || fs.f_type == EXFAT_SUPER_MAGIC)
         return true;
     if (fs.f_type != kFuseMagic)
         return false;

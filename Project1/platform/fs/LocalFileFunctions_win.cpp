@@ -22,11 +22,6 @@ const wchar_t *wide(const QString &s)
     return reinterpret_cast<const wchar_t *>(s.utf16());
 }
 
-QString fromWide(const wchar_t *s)
-{
-    return QString::fromWCharArray(s);
-}
-
 // The disk answered a call: a slow disk that answers each is not a dead one. The call's
 // error stays for its caller to read.
 void answered()
@@ -36,48 +31,30 @@ void answered()
     ::SetLastError(error);
 }
 
-// A handle, closed when its owner goes.
-class Handle
+// A handle, closed by `Close` when its owner goes: a file's by CloseHandle, a directory
+// search's by FindClose.
+template <BOOL(WINAPI *Close)(HANDLE)>
+class Owned
 {
 public:
-    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : m_h(h) {}
-    ~Handle()
-    {
-        if (valid())
-            ::CloseHandle(m_h);
-    }
-    Handle(const Handle &) = delete;
-    Handle &operator=(const Handle &) = delete;
+    explicit Owned(HANDLE h = INVALID_HANDLE_VALUE) : m_h(h) {}
+    ~Owned() { reset(INVALID_HANDLE_VALUE); }
+    Owned(const Owned &) = delete;
+    Owned &operator=(const Owned &) = delete;
     [[nodiscard]] bool valid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
     [[nodiscard]] HANDLE get() const { return m_h; }
     void reset(HANDLE h)
     {
         if (valid())
-            ::CloseHandle(m_h);
+            Close(m_h);
         m_h = h;
     }
 
 private:
     HANDLE m_h;
 };
-
-// A directory search, closed when its owner goes.
-class Search
-{
-public:
-    explicit Search(HANDLE h) : m_h(h) {}
-    ~Search()
-    {
-        if (m_h != INVALID_HANDLE_VALUE)
-            ::FindClose(m_h);
-    }
-    Search(const Search &) = delete;
-    Search &operator=(const Search &) = delete;
-    [[nodiscard]] HANDLE get() const { return m_h; }
-
-private:
-    HANDLE m_h;
-};
+using Handle = Owned<::CloseHandle>;
+using Search = Owned<::FindClose>;
 
 bool sameName(const wchar_t *a, const QString &b)
 {
@@ -109,7 +86,7 @@ Status locate(const VolumeEntry &file, QString &found)
     WIN32_FIND_DATAW data = {};
     Search search(::FindFirstFileW(wide(path), &data));
     answered();
-    if (search.get() == INVALID_HANDLE_VALUE) {
+    if (!search.valid()) {
         const DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES ? Status::NotFound
                                                                              : Status::VolumeUnavailable;
@@ -118,7 +95,7 @@ Status locate(const VolumeEntry &file, QString &found)
     for (bool more = true; more; answered()) {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             && (sameName(data.cFileName, wanted) || sameName(data.cAlternateFileName, wanted)))
-            names.append(fromWide(data.cFileName));
+            names.append(QString::fromWCharArray(data.cFileName));
         more = ::FindNextFileW(search.get(), &data);
     }
     if (names.isEmpty())

@@ -13,11 +13,11 @@ namespace platform {
 // waits for a disk that does not answer. The mount `root` is on decides, not the device
 // number its files carry: btrfs gives each subvolume one of its own, which the mount table
 // does not show.
+#ifdef Q_OS_WIN
 bool isMountedAt(const QString &root, dev_t device);
-
-#ifndef Q_OS_WIN
-// The same of the directory `rootFd` opened at `root` (O_PATH serves): what is asked is
-// what was opened.
+#else
+// Asked of the directory `rootFd` opened at `root` (O_PATH serves): what is asked is what
+// was opened.
 bool isMountedAt(int rootFd, const QString &root, dev_t device);
 #endif
 

@@ -2,7 +2,6 @@
 #include "VolumeRoot.h"
 
 #include "MountTable_linux.h"
-#include "PathBytes_unix.h"
 #include "SystemCall_unix.h"
 
 #include <QFile>
@@ -15,13 +14,11 @@
 
 namespace platform {
 
-namespace {
-
-// `root` as statx() found it at `path` from `dirFd`.
-bool isMountedAt(int dirFd, const char *path, int flags, const QString &root, dev_t device)
+bool isMountedAt(int rootFd, const QString &root, dev_t device)
 {
     struct statx info = {};
-    if (onDisk([&] { return ::statx(dirFd, path, flags | AT_STATX_SYNC_AS_STAT, STATX_MNT_ID, &info); }) != 0)
+    const int flags = AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT;
+    if (onDisk([&] { return ::statx(rootFd, "", flags, STATX_MNT_ID, &info); }) != 0)
         return false;
     if ((info.stx_mask & STATX_MNT_ID) == 0) // a kernel before 5.8
         return makedev(info.stx_dev_major, info.stx_dev_minor) == device;
@@ -32,18 +29,6 @@ bool isMountedAt(int dirFd, const char *path, int flags, const QString &root, de
     return std::any_of(mounts.begin(), mounts.end(), [&](const MountEntry &mount) {
         return mount.id == info.stx_mnt_id && mount.device == device && mount.mountPoint == root;
     });
-}
-
-} // namespace
-
-bool isMountedAt(const QString &root, dev_t device)
-{
-    return isMountedAt(AT_FDCWD, bytesFromPath(root).constData(), 0, root, device);
-}
-
-bool isMountedAt(int rootFd, const QString &root, dev_t device)
-{
-    return isMountedAt(rootFd, "", AT_EMPTY_PATH, root, device);
 }
 
 } // namespace platform
