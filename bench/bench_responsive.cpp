@@ -236,7 +236,7 @@ class SlowDisk
 public:
     SlowDisk(const QString &source, double delay)
     {
-        m_daemon.start(u"/usr/bin/python3"_qs, {QStringLiteral(ORVANE_SLOWFS), source, root(), QString::number(delay)});
+        m_daemon.start(u"/usr/bin/python3"_qs, {QStringLiteral(ORVANE_SLOWFS), root(), source, QString::number(delay)});
         m_mounted = waitUntil([&] { return QFile::exists(root() + u"/autorun.inf"_qs); }, 30'000);
     }
     SlowDisk(const SlowDisk &) = delete;

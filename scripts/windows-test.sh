@@ -69,7 +69,7 @@ slow="$build/drives/slow"
 if [ "$(id -u)" -eq 0 ] && [ -e /dev/fuse ] && /usr/bin/python3 -c 'import fusepy' 2>/dev/null; then
     mkdir -p "$build/drives/slow-source" "$slow"
     printf '[autorun]\r\nopen=evil.exe\r\n' >"$build/drives/slow-source/autorun.inf"
-    /usr/bin/python3 tests/slowfs.py "$build/drives/slow-source" "$slow" 0.4 open read >/dev/null 2>&1 &
+    /usr/bin/python3 tests/slowfs.py "$slow" "$build/drives/slow-source" 0.4 open read >/dev/null 2>&1 &
     for _ in $(seq 100); do [ -e "$slow/autorun.inf" ] && break; sleep 0.1; done
     ln -sfn "$slow" "$prefix/dosdevices/g:"
     reg 'HKCU\Environment' /v ORVANE_SLOW_DRIVE /d g:

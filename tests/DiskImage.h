@@ -232,3 +232,45 @@ private:
     QString m_loop;
     bool m_mounted = false;
 };
+
+// A FUSE file system written in Python (tests/SCRIPT MOUNTPOINT ARGUMENTS...), mounted in a
+// temporary directory until it goes.
+class PythonDisk
+{
+public:
+    // Why one cannot be mounted here, or "".
+    static QString unavailableReason()
+    {
+        return ::geteuid() == 0 && QFile::exists(u"/dev/fuse"_qs)
+                && QFile::exists(u"/usr/lib/python3/dist-packages/fusepy.py"_qs)
+            ? QString()
+            : u"a FUSE disk in Python needs root, /dev/fuse and Debian's python3-fusepy"_qs;
+    }
+
+    PythonDisk(const QString &script, const QStringList &arguments)
+    {
+        m_process.start(u"/usr/bin/python3"_qs, QStringList{script, root()} + arguments);
+        struct stat inside = {}, above = {};
+        m_mounted = QTest::qWaitFor([&] {
+            return ::stat(QFile::encodeName(root()).constData(), &inside) == 0
+                && ::stat(QFile::encodeName(root() + u"/.."_qs).constData(), &above) == 0
+                && inside.st_dev != above.st_dev;
+        });
+    }
+    PythonDisk(const PythonDisk &) = delete;
+    PythonDisk &operator=(const PythonDisk &) = delete;
+    ~PythonDisk()
+    {
+        ::umount2(QFile::encodeName(root()).constData(), MNT_DETACH);
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+    [[nodiscard]] bool mounted() const { return m_mounted; }
+    [[nodiscard]] QString root() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    bool m_mounted = false;
+};

@@ -6,7 +6,7 @@
 # Each request's arrival is a line on standard output, in milliseconds of the monotonic
 # clock. Given OPERATIONs (FUSE's names: getattr, open, read...), only those are late;
 # --read-only mounts it read-only. Runs in the foreground until unmounted.
-#   slowfs.py [--read-only] SOURCE MOUNTPOINT DELAY [OPERATION...]
+#   slowfs.py MOUNTPOINT SOURCE DELAY [--read-only] [OPERATION...]
 import os
 import sys
 import time
@@ -63,10 +63,7 @@ class Slow(Operations):
 
 
 if __name__ == "__main__":
-    args = sys.argv[1:]
-    read_only = args[:1] == ["--read-only"]
-    if read_only:
-        args = args[1:]
-    source, mountpoint, delay = args[0], args[1], float(args[2])
-    FUSE(Slow(source, delay, set(args[3:])), mountpoint, foreground=True, nothreads=True, attr_timeout=0,
+    mountpoint, source, delay, late = sys.argv[1], sys.argv[2], float(sys.argv[3]), set(sys.argv[4:])
+    read_only = "--read-only" in late
+    FUSE(Slow(source, delay, late - {"--read-only"}), mountpoint, foreground=True, nothreads=True, attr_timeout=0,
          entry_timeout=0, ro=read_only)
