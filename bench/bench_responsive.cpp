@@ -231,39 +231,18 @@ private:
 
 // A FUSE disk mirroring `source` that answers each request `delay` seconds late
 // (tests/slowfs.py), and when each request came.
-class SlowDisk
+class SlowDisk : public PythonDisk
 {
 public:
     SlowDisk(const QString &source, double delay)
+        : PythonDisk(QStringLiteral(ORVANE_SLOWFS), {source, QString::number(delay)})
     {
-        m_daemon.start(u"/usr/bin/python3"_qs, {QStringLiteral(ORVANE_SLOWFS), root(), source, QString::number(delay)});
-        m_mounted = waitUntil([&] { return QFile::exists(root() + u"/autorun.inf"_qs); }, 30'000);
-    }
-    SlowDisk(const SlowDisk &) = delete;
-    SlowDisk &operator=(const SlowDisk &) = delete;
-    ~SlowDisk()
-    {
-        ::umount2(QFile::encodeName(root()).constData(), MNT_DETACH);
-        m_daemon.kill();
-        m_daemon.waitForFinished();
     }
 
-    // Why it cannot run here, or an empty string.
-    static QString unavailableReason()
-    {
-        if (::geteuid() != 0 || !QFile::exists(u"/dev/fuse"_qs))
-            return u"a FUSE mount needs root and /dev/fuse"_qs;
-        return DiskImage::run(u"/usr/bin/python3"_qs, {u"-c"_qs, u"import fusepy"_qs}) == 0
-            ? QString()
-            : u"python3-fusepy is not installed"_qs;
-    }
-
-    [[nodiscard]] bool mounted() const { return m_mounted; }
-    [[nodiscard]] QString root() const { return m_mountPoint.path(); }
     // How many requests came from `fromMs` on, and before `toMs` (CLOCK_MONOTONIC).
     int requestsBetween(double fromMs, double toMs)
     {
-        m_log += m_daemon.readAllStandardOutput();
+        m_log += output();
         const QList<QByteArray> lines = m_log.split('\n');
         return int(std::count_if(lines.begin(), lines.end(), [&](const QByteArray &line) {
             return !line.isEmpty() && line.toDouble() >= fromMs && line.toDouble() < toMs;
@@ -271,10 +250,7 @@ public:
     }
 
 private:
-    QTemporaryDir m_mountPoint;
-    QProcess m_daemon;
     QByteArray m_log;
-    bool m_mounted = false;
 };
 
 // The child's part: scans `root`, whose disk is stopped, clicks "Quit" during the wait and

@@ -268,6 +268,8 @@ public:
 
     [[nodiscard]] bool mounted() const { return m_mounted; }
     [[nodiscard]] QString root() const { return m_dir.path(); }
+    // What the file system wrote since last asked.
+    QByteArray output() { return m_process.readAllStandardOutput(); }
 
 private:
     QTemporaryDir m_dir;
