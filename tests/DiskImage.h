@@ -48,7 +48,8 @@ public:
         return {};
     }
 
-    static int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
+    static int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr,
+                   int timeoutMs = 60'000)
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -56,7 +57,7 @@ public:
         env.insert(u"PATH"_qs, env.value(u"PATH"_qs) + u":/sbin:/usr/sbin"_qs);
         p.setProcessEnvironment(env);
         p.start(program, arguments);
-        if (!p.waitForFinished(60'000))
+        if (!p.waitForFinished(timeoutMs))
             return -1;
         if (output)
             *output = p.readAllStandardOutput();
