@@ -65,21 +65,21 @@ Status flushDirectory(int dirFd)
 class LocalFileFunctions final : public FileFunctions
 {
 public:
-    Status setAttributes(const VolumeEntry &path, FileAttributes) override
+    Status setAttributes(const VolumeEntry &entry, FileAttributes) override
     {
         Located located;
         Fd file;
-        if (const Status s = locate(path, located); s != Status::Ok)
+        if (const Status s = locate(entry, located); s != Status::Ok)
             return s;
         if (const Status s = openRegular(located.dir.get(), located.entry, file); s != Status::Ok)
             return s;
         return resetAttributes(file.get(), located.entry.info);
     }
 
-    Status deleteFile(const VolumeEntry &path) override
+    Status deleteFile(const VolumeEntry &entry) override
     {
         Located located;
-        if (const Status s = locate(path, located); s != Status::Ok)
+        if (const Status s = locate(entry, located); s != Status::Ok)
             return s;
         // No AT_REMOVEDIR: should the entry have become a directory meanwhile, it stays.
         if (onDisk([&] { return ::unlinkat(located.dir.get(), located.entry.name.constData(), 0); }) != 0)
@@ -87,10 +87,10 @@ public:
         return flushDirectory(located.dir.get());
     }
 
-    Result<QString> lookup(const VolumeEntry &path) override
+    Result<QString> lookup(const VolumeEntry &entry) override
     {
         Located located;
-        const Status s = locate(path, located);
+        const Status s = locate(entry, located);
         if (s == Status::NotFound)
             return {QString()};
         if (s != Status::Ok)
@@ -98,11 +98,11 @@ public:
         return {pathFromBytes(located.entry.name)};
     }
 
-    Result<QByteArray> readPrefix(const VolumeEntry &path, qsizetype limit) override
+    Result<QByteArray> readPrefix(const VolumeEntry &entry, qsizetype limit) override
     {
         Located located;
         Fd file;
-        if (const Status s = locate(path, located); s != Status::Ok)
+        if (const Status s = locate(entry, located); s != Status::Ok)
             return Result<QByteArray>::failure(s);
         if (const Status s = openRegular(located.dir.get(), located.entry, file); s != Status::Ok)
             return Result<QByteArray>::failure(s);

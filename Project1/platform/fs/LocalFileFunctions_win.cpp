@@ -192,10 +192,10 @@ Status flushDirectory(const QString &directory)
 class WindowsFileFunctions final : public FileFunctions
 {
 public:
-    Status setAttributes(const VolumeEntry &path, FileAttributes) override
+    Status setAttributes(const VolumeEntry &entry, FileAttributes) override
     {
         QString found;
-        if (const Status s = locate(path, found); s != Status::Ok)
+        if (const Status s = locate(entry, found); s != Status::Ok)
             return s;
         Handle file;
         BY_HANDLE_FILE_INFORMATION info = {};
@@ -208,10 +208,10 @@ public:
         return Status::Ok;
     }
 
-    Status deleteFile(const VolumeEntry &path) override
+    Status deleteFile(const VolumeEntry &entry) override
     {
         QString found;
-        if (const Status s = locate(path, found); s != Status::Ok)
+        if (const Status s = locate(entry, found); s != Status::Ok)
             return s;
         // The entry checked is the one removed, as its last handle closes: a link itself,
         // never what it leads to, never a directory.
@@ -238,10 +238,10 @@ public:
         return flushDirectory(found.left(nameStart(found)));
     }
 
-    Result<QString> lookup(const VolumeEntry &path) override
+    Result<QString> lookup(const VolumeEntry &entry) override
     {
         QString found;
-        const Status s = locate(path, found);
+        const Status s = locate(entry, found);
         if (s == Status::NotFound)
             return {QString()};
         if (s != Status::Ok)
@@ -249,10 +249,10 @@ public:
         return {found.mid(nameStart(found))};
     }
 
-    Result<QByteArray> readPrefix(const VolumeEntry &path, qsizetype limit) override
+    Result<QByteArray> readPrefix(const VolumeEntry &entry, qsizetype limit) override
     {
         QString found;
-        if (const Status s = locate(path, found); s != Status::Ok)
+        if (const Status s = locate(entry, found); s != Status::Ok)
             return Result<QByteArray>::failure(s);
         Handle file;
         BY_HANDLE_FILE_INFORMATION info = {};

@@ -93,7 +93,7 @@ public:
         reapWhenEnded(m_pid);
     }
 
-    // Whether the helper answers a handshake within `wait`: one whose mode says executable
+    // Whether the helper answers a handshake within `waitMs`: one whose mode says executable
     // may still not run (a truncated update, another architecture) or hang as it starts.
     bool answersHandshake(int waitMs)
     {
