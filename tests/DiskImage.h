@@ -10,12 +10,12 @@
 #include <csignal>
 #include <sys/mount.h>
 
-// A disk image laid out from short descriptions and mounted in a temporary directory;
-// unmounted, and its loop device let go, when it goes. Fat is mounted through fusefat; Ext2
-// by the kernel from a loop device that stays attached between mounts; Ntfs through ntfs-3g
-// straight from the image file, or from a loop device once attachLoop() made one. Entries as TempVolume lays them (Ext2
-// all of them); on Fat and Ntfs only files, Fat's read-only, hidden, system and archive as a worm leaves them. Ext2
-// also has "lying:NAME", a regular file whose directory entry calls it a directory.
+// A disk image laid out from short descriptions and mounted in a temporary directory until
+// it goes. Fat is mounted through fusefat; Ext2 by the kernel and Ntfs through ntfs-3g, each
+// from a loop device, as a desktop mounts a stick. Entries as TempVolume lays them (Ext2 all
+// of them); on Fat and Ntfs only files, Fat's read-only, hidden, system and archive as a worm
+// leaves them. Ext2 also has "lying:NAME", a regular file whose directory entry calls it a
+// directory.
 class DiskImage
 {
 public:
@@ -32,8 +32,8 @@ public:
             return u"no loop devices on this machine"_qs;
         if (kind == Kind::Fat)
             return missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"fusefat"_qs});
-        return missingTool(kind == Kind::Ext2 ? QStringList{u"mkfs.ext2"_qs, u"debugfs"_qs, u"losetup"_qs}
-                                              : QStringList{u"mkntfs"_qs, u"ntfs-3g"_qs, u"losetup"_qs});
+        return missingTool(kind == Kind::Ext2 ? QStringList{u"mkfs.ext2"_qs, u"debugfs"_qs, u"mount"_qs}
+                                              : QStringList{u"mkntfs"_qs, u"mount.ntfs-3g"_qs, u"mount"_qs});
     }
 
     // "TOOL is not installed" for the first of `tools` found neither on PATH nor in the
@@ -89,11 +89,10 @@ public:
     ~DiskImage()
     {
         resume();
-        // A call of a disk thread may still be on its way out of the volume: let it go lazily.
+        // A call of a disk thread may still be on its way out of the volume: let it go lazily
+        // (a loop device goes with its last user).
         if (!unmount())
             ::umount2(m_mountPoint.constData(), MNT_DETACH);
-        if (!m_loop.isEmpty())
-            run(u"losetup"_qs, {u"-d"_qs, m_loop});
     }
 
     bool create(const QStringList &layout)
@@ -103,28 +102,17 @@ public:
         return m_kind == Kind::Ext2 ? createExt2(layout) : createNtfs(layout);
     }
 
-    // `options`: fusefat's ("ro", "rw+") or ntfs-3g's ("ro", "rw"); Ext2 is mounted read-write.
+    // `options`: fusefat's ("ro", "rw+"), or mount's ("ro", "rw").
     bool mount(const QString &options = u"rw"_qs)
     {
-        if (m_mounted)
-            return true;
-        if (m_kind == Kind::Ext2) {
-            m_mounted = attachLoop()
-                && ::mount(QFile::encodeName(m_loop).constData(), m_mountPoint.constData(), "ext2", 0, nullptr) == 0;
-        } else {
-            m_mounted = run(m_kind == Kind::Fat ? u"fusefat"_qs : u"ntfs-3g"_qs,
-                            {u"-o"_qs, options, source(), QFile::decodeName(m_mountPoint)})
+        if (!m_mounted && m_kind == Kind::Fat)
+            m_mounted = run(u"fusefat"_qs, {u"-o"_qs, options, image(), root()}) == 0;
+        else if (!m_mounted)
+            m_mounted = run(u"mount"_qs,
+                            {u"-t"_qs, m_kind == Kind::Ext2 ? u"ext2"_qs : u"ntfs-3g"_qs, u"-o"_qs,
+                             u"loop,"_qs + options, image(), root()})
                 == 0;
-        }
         return m_mounted;
-    }
-
-    bool attachLoop()
-    {
-        QByteArray out;
-        if (m_loop.isEmpty() && run(u"losetup"_qs, {u"-f"_qs, u"--show"_qs, image()}, &out) == 0)
-            m_loop = QString::fromLocal8Bit(out.trimmed());
-        return !m_loop.isEmpty();
     }
 
     bool unmount()
@@ -135,7 +123,6 @@ public:
     }
 
     QString root() const { return QFile::decodeName(m_mountPoint); }
-    QString source() const { return m_loop.isEmpty() ? image() : m_loop; }
 
     // The root's entries as the kernel lists them, less the file system's own.
     QStringList entries() const
@@ -185,7 +172,7 @@ private:
     {
         for (const QString &pid : QDir(u"/proc"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             QFile cmdline(u"/proc/"_qs + pid + u"/cmdline"_qs);
-            if (m_mounted && m_kind != Kind::Ext2 && pid.toInt() > 0 && cmdline.open(QIODevice::ReadOnly)
+            if (m_mounted && m_kind == Kind::Fat && pid.toInt() > 0 && cmdline.open(QIODevice::ReadOnly)
                 && cmdline.readAll().split('\0').contains(QFile::encodeName(image())))
                 return pid.toInt();
         }
@@ -230,7 +217,6 @@ private:
     TempVolume m_source; // what an Ext2 image is made from
     Kind m_kind;
     QByteArray m_mountPoint;
-    QString m_loop;
     bool m_mounted = false;
 };
 

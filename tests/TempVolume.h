@@ -16,10 +16,24 @@
 inline const QByteArray kAutorunText = "[autorun]\r\nopen=evil.exe\r\n";
 inline const QString kAutorunShown = QStringLiteral("[autorun]\nopen=evil.exe\n");
 
+// Skips the test, saying why, unless `reason` is empty.
+#define QSKIP_FOR(reason)                                                                                              \
+    if (const QString skipReason = (reason); !skipReason.isEmpty())                                                    \
+    QSKIP(qPrintable(skipReason))
+
 // A layout or a listing written "a b c", as its entries.
 inline QStringList entriesOf(const char *spaced)
 {
     return QString::fromUtf8(spaced).split(u' ', Qt::SkipEmptyParts);
+}
+
+// The permissions of each of `names` in `root`, as Qt reads them.
+inline QList<QFile::Permissions> permissionsOf(const QString &root, const QStringList &names)
+{
+    QList<QFile::Permissions> permissions;
+    for (const QString &name : names)
+        permissions.append(QFileInfo(root + u'/' + name).permissions());
+    return permissions;
 }
 
 // A temporary directory standing for a volume's root, laid out from short descriptions:
@@ -36,7 +50,7 @@ public:
         if (target.open(QIODevice::WriteOnly))
             target.write("outside");
         target.close();
-        setMode(outside(), 0444);
+        setReadOnly(outside(), true);
         for (const QString &entry : entries)
             lay(entry);
     }
@@ -68,7 +82,7 @@ public:
             QFile f(path(name));
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kAutorunText) == kAutorunText.size());
             f.close();
-            QVERIFY(setMode(path(name), kind == u"ro" ? 0444 : 0644));
+            QVERIFY(setReadOnly(path(name), kind == u"ro"));
         }
 #ifdef Q_OS_WIN
         const DWORD worm = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -88,11 +102,11 @@ public:
     }
 
 private:
-    // Qt's permissions are the mode on Unix; on Windows, without write, the read-only attribute.
-    static bool setMode(const QString &path, mode_t mode)
+    // Mode 0444 or 0644; on Windows, without write, the read-only attribute.
+    static bool setReadOnly(const QString &path, bool readOnly)
     {
-        const int owner = int(mode >> 6) & 7, group = int(mode >> 3) & 7, other = int(mode) & 7;
-        return QFile::setPermissions(path, QFile::Permissions::fromInt((owner << 12) | (group << 4) | other));
+        const QFile::Permissions read = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        return QFile::setPermissions(path, readOnly ? read : read | QFile::WriteOwner);
     }
 
     QTemporaryDir m_dir;

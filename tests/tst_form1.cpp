@@ -104,8 +104,8 @@ void tick(Form1 &window, int ticks = 10)
         window.Timer1_Timer();
 }
 
-// The built disk helper, replaced for one row by a file of `content` with `permissions`, or
-// by nothing where `content` is empty; put back when it goes.
+// The built disk helper, replaced for one row by an executable file of `content`; put back
+// when it goes.
 class ReplacedHelper
 {
 public:
@@ -115,30 +115,22 @@ public:
                                + QStringLiteral(ORVANE_HELPER_FROM_PROGRAM));
     }
 
-    ReplacedHelper(const QByteArray &content, QFile::Permissions permissions)
-        : m_kept(QFile::rename(path(), path() + u".kept"_qs))
+    explicit ReplacedHelper(const QByteArray &content)
     {
         QFile stand(path());
-        m_replaced = m_kept
-            && (content.isEmpty()
-                || (stand.open(QIODevice::WriteOnly) && stand.write(content) == content.size()
-                    && stand.setPermissions(permissions)));
+        replaced = QFile::rename(path(), path() + u".kept"_qs) && stand.open(QIODevice::WriteOnly)
+            && stand.write(content) == content.size()
+            && stand.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     ReplacedHelper(const ReplacedHelper &) = delete;
     ReplacedHelper &operator=(const ReplacedHelper &) = delete;
     ~ReplacedHelper()
     {
-        if (!m_kept)
-            return;
-        QFile::remove(path());
-        QFile::rename(path() + u".kept"_qs, path());
+        if (QFile::exists(path() + u".kept"_qs) && QFile::remove(path()))
+            QFile::rename(path() + u".kept"_qs, path());
     }
 
-    [[nodiscard]] bool replaced() const { return m_replaced; }
-
-private:
-    bool m_kept;
-    bool m_replaced = false;
+    bool replaced = false;
 };
 
 // Whether process `pid` waits in a statx call.
@@ -227,17 +219,15 @@ private Q_SLOTS:
     {
         // A helper that ends at once on every start (a broken install) answers no call:
         // Delete says so, rather than nothing as for a volume that went away.
-        if (const QString reason = DiskImage::unavailableReason(DiskImage::Kind::Fat); !reason.isEmpty())
-            QSKIP(qPrintable(u"No volume can be mounted here: "_qs + reason));
+        QSKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Fat));
         DiskImage fat(DiskImage::Kind::Fat);
-        QVERIFY(fat.create({u"AUTORUN.INF"_qs}));
-        QVERIFY(fat.mount(u"rw+"_qs));
+        QVERIFY(fat.create({u"AUTORUN.INF"_qs}) && fat.mount(u"rw+"_qs));
         Form1 window;
         awaitStartCheck(window);
         QVERIFY(selectListed(window, fat.root()));
 
-        const ReplacedHelper broken("#!/bin/sh\nexit 1\n", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(broken.replaced());
+        const ReplacedHelper broken("#!/bin/sh\nexit 1\n");
+        QVERIFY(broken.replaced);
         ModalWatcher boxes;
         window.Command2_Click();
         QCOMPARE(boxes.shown, QStringList{kNotAnsweredBox});
@@ -248,10 +238,8 @@ private Q_SLOTS:
     {
         // Without a helper that runs (a truncated update, a build for another machine), Quit
         // may wait for a dead disk: the user is told when the window opens.
-        const ReplacedHelper broken("\x7F"
-                                    "ELF\2\1\1",
-                                    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(broken.replaced());
+        const ReplacedHelper broken("\177ELF\2\1\1");
+        QVERIFY(broken.replaced);
         ModalWatcher boxes;
         Form1 window;
         window.show();
@@ -279,12 +267,10 @@ private Q_SLOTS:
     {
         QFETCH(QString, action);
         QFETCH(QStringList, boxes);
-        if (const QString reason = DiskImage::unavailableReason(DiskImage::Kind::Fat); !reason.isEmpty())
-            QSKIP(qPrintable(u"No volume can be mounted here: "_qs + reason));
+        QSKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Fat));
 
         DiskImage fat(DiskImage::Kind::Fat);
-        QVERIFY(fat.create({u"AUTORUN.INF"_qs}));
-        QVERIFY(fat.mount(u"rw+"_qs));
+        QVERIFY(fat.create({u"AUTORUN.INF"_qs}) && fat.mount(u"rw+"_qs));
         Form1 window(std::chrono::milliseconds(300));
         window.show();
         QVERIFY(selectListed(window, fat.root()));
@@ -343,8 +329,7 @@ private Q_SLOTS:
         QFETCH(QString, layout);
         QFETCH(QString, action);
         QFETCH(QStringList, boxes);
-        if (const QString reason = PythonDisk::unavailableReason(); !reason.isEmpty())
-            QSKIP(qPrintable(reason));
+        QSKIP_FOR(PythonDisk::unavailableReason());
         TempVolume source(entriesOf(layout.toUtf8().constData()));
         const bool readOnly = action.endsWith(u"read-only");
         const PythonDisk disk(QFINDTESTDATA("slowfs.py"),
@@ -369,8 +354,7 @@ private Q_SLOTS:
 
     void scanChecksTheChosenVolume()
     {
-        if (const QString reason = DiskImage::unavailableReason(DiskImage::Kind::Ext2); !reason.isEmpty())
-            QSKIP(qPrintable(u"No volume can be mounted here: "_qs + reason));
+        QSKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Ext2));
 
         // A stick that resets during the scan: away after tick 1, another volume mounted meanwhile.
         DiskImage stick(DiskImage::Kind::Ext2), other(DiskImage::Kind::Ext2);
@@ -397,26 +381,10 @@ private Q_SLOTS:
 
 #endif
 
-    void assistiveToolPicksAVolume()
-    {
-        TempVolume first, second;
-        Form1 window;
-        selectVolume(window, first.root());
-        selectVolume(window, second.root());
-        auto *drive = control<QComboBox>(window, "Drive1");
-        const int wanted = drive->findData(first.root());
-
-        // What a screen reader's "select" does to an entry of the closed list.
-        // It reaches the list first, and selects in a later message.
-        QItemSelectionModel *selection = drive->view()->selectionModel();
-        QCoreApplication::processEvents();
-        selection->select(drive->model()->index(wanted, 0), QItemSelectionModel::ClearAndSelect);
-        QCOMPARE(drive->currentIndex(), wanted);
-    }
-
     void followsTheChosenVolume_data()
     {
-        // Each step lists volumes ("B C") or chooses one ("choose C").
+        // Each step lists volumes ("B C"), chooses one ("choose C"), or selects one in the closed
+        // list as a screen reader does ("select C").
         QTest::addColumn<QStringList>("steps");
         // The volume the scan's calls are for at the end: the one selected, or while the chosen
         // one is away its root and device, which the disk mounted there does not match.
@@ -431,6 +399,8 @@ private Q_SLOTS:
             << QStringList{u"C B A"_qs, u"choose B"_qs, u"C A"_qs, u"E C A"_qs} << u"B"_qs << u"No volume selected"_qs;
         QTest::newRow("another volume mounted: the chosen one stays")
             << QStringList{u"C A"_qs, u"choose A"_qs, u"B C A"_qs} << u"A"_qs << u"/"_qs;
+        QTest::newRow("a screen reader selects in the closed list: chosen")
+            << QStringList{u"C B A"_qs, u"select B"_qs} << u"B"_qs << u"B (/media/anna/B)"_qs;
     }
 
     void followsTheChosenVolume()
@@ -448,10 +418,16 @@ private Q_SLOTS:
         list(steps.takeFirst());
         platform::DriveListBox box(nullptr, [&] { return mounted; });
         for (const QString &step : steps) {
-            if (step.startsWith(u"choose "))
-                box.setCurrentIndex(box.findText(kVolumes[step.mid(7)].entryText));
-            else
+            const int named = box.findText(kVolumes[step.section(u' ', -1)].entryText);
+            if (step.startsWith(u"choose ")) {
+                box.setCurrentIndex(named);
+            } else if (step.startsWith(u"select ")) { // the list reached first, selected in a later message
+                QItemSelectionModel *selection = box.view()->selectionModel();
+                QCoreApplication::processEvents();
+                selection->select(box.model()->index(named, 0), QItemSelectionModel::ClearAndSelect);
+            } else {
                 list(step), box.refresh();
+            }
         }
 
         QCOMPARE(box.currentIndex() >= 0 ? box.currentText() : box.placeholderText(), shown);

@@ -93,13 +93,7 @@ private Q_SLOTS:
             controls.selected.reset();
         else if (drive == u"gone")
             QVERIFY(QDir(volume.root()).removeRecursively());
-        const auto modes = [&] {
-            QList<QFile::Permissions> out;
-            for (const QString &name : left)
-                out.append(QFileInfo(volume.path(name)).permissions());
-            return out;
-        };
-        const QList<QFile::Permissions> before = modes();
+        const QList<QFile::Permissions> before = permissionsOf(volume.root(), left);
         const QStringList present = volume.entries();
 
         scan::TickCounter tickCount = 0;
@@ -127,7 +121,7 @@ private Q_SLOTS:
         QCOMPARE(controls.boxes, QStringList{verdict});
         QCOMPARE(controls.shown() + controls.contents, u"Done 0 off"_qs + contents);
         QCOMPARE(volume.entries(), left);
-        QCOMPARE(modes(), before); // nothing but the autorun file touched
+        QCOMPARE(permissionsOf(volume.root(), left), before); // nothing but the autorun file touched
         QVERIFY(volume.outsideUntouched());
     }
 

@@ -16,8 +16,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("truncated");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("plain ASCII with CRLF lines")
-            << QByteArray("[autorun]\r\nopen=x.exe\r\n") << false << u"[autorun]\nopen=x.exe\n"_qs;
         QTest::newRow("valid UTF-8 without mark")
             << QByteArray("label=K\xC3\xB6ln \xE2\x82\xAC") << false << u"label=Köln €"_qs;
         QTest::newRow("UTF-8 mark dropped") << QByteArray("\xEF\xBB\xBFicon=a.ico") << false << u"icon=a.ico"_qs;
