@@ -25,6 +25,16 @@ using platform::Status;
 namespace {
 // The slow drive opens and reads a file 400 ms late each time: a load is two such calls.
 constexpr int kSlowDriveDeadlineMs = 600;
+
+// Drive `drive` as the drive list has it, or an empty volume where it is not listed.
+platform::Volume listed(const QString &drive)
+{
+    for (const platform::Volume &v : platform::mountedVolumes()) {
+        if (v.driveSpecification == drive)
+            return v;
+    }
+    return {};
+}
 } // namespace
 
 // The Windows drive list, and the file functions on the drives the Wine run sets up.
@@ -93,16 +103,10 @@ private Q_SLOTS:
         // The process's first listing has no answer yet; the drive's answer has them listed again.
         const platform::MountWatcher watcher;
         QSignalSpy listAgain(&watcher, &platform::MountWatcher::changed);
-        const auto listed = [&] {
-            const QList<platform::Volume> volumes = platform::mountedVolumes();
-            const auto it = std::find_if(volumes.begin(), volumes.end(),
-                                         [&](const platform::Volume &v) { return v.driveSpecification == drive; });
-            return it == volumes.end() ? platform::Volume{} : *it;
-        };
-        listed();
+        listed(drive);
         QTRY_VERIFY(!listAgain.isEmpty());
-        QTRY_VERIFY(listed().device != 0);
-        const platform::Volume v = listed();
+        QTRY_VERIFY(listed(drive).device != 0);
+        const platform::Volume v = listed(drive);
         QVERIFY(v.removable);
         QCOMPARE(v.entryText, drive + u" ["_qs + qEnvironmentVariable("ORVANE_TEST_DRIVE_LABEL") + u']');
         QVERIFY(platform::isMountedAt(drive, v.device));
@@ -115,12 +119,10 @@ private Q_SLOTS:
         const QString drive = qEnvironmentVariable("ORVANE_EMPTY_DRIVE");
         if (drive.isEmpty())
             QSKIP("ORVANE_EMPTY_DRIVE names no drive without a medium set up for the test");
-        const QList<platform::Volume> volumes = platform::mountedVolumes();
-        QVERIFY(std::any_of(volumes.begin(), volumes.end(),
-                            [&](const platform::Volume &v) { return v.driveSpecification == drive && v.removable; }));
+        QVERIFY(listed(drive).removable);
         FakeControls controls(drive);
         scan::TickCounter ticks = 0;
-        runTicks(ticks, 10, controls, platform::localFileFunctions());
+        runTicks(ticks, 10, controls);
         QCOMPARE(controls.boxes, QStringList{kNotCheckedBox});
     }
 
