@@ -68,13 +68,10 @@ public:
     // hidden, system and archive.
     static bool makeFat(const QString &image, const QStringList &names)
     {
-        QFile source(image + u".source"_qs);
-        if (!source.open(QIODevice::WriteOnly) || source.write(kAutorunText) != kAutorunText.size())
-            return false;
-        source.close();
-        bool made = run(u"mkfs.vfat"_qs, {u"-C"_qs, image, u"4096"_qs}) == 0;
+        const QString source = image + u".source"_qs;
+        bool made = writeFile(source, kAutorunText) && run(u"mkfs.vfat"_qs, {u"-C"_qs, image, u"4096"_qs}) == 0;
         for (const QString &name : names) {
-            made = made && run(u"mcopy"_qs, {u"-i"_qs, image, source.fileName(), u"::"_qs + name}) == 0
+            made = made && run(u"mcopy"_qs, {u"-i"_qs, image, source, u"::"_qs + name}) == 0
                 && run(u"mattrib"_qs, {u"-i"_qs, image, u"+r"_qs, u"+h"_qs, u"+s"_qs, u"+a"_qs, u"::"_qs + name}) == 0;
         }
         return made;
@@ -206,10 +203,8 @@ private:
         if (run(u"mkntfs"_qs, {u"-q"_qs, u"-F"_qs, u"-f"_qs, image()}) != 0 || !mount())
             return false;
         bool written = true;
-        for (const QString &name : layout) {
-            QFile f(root() + u'/' + name);
-            written = written && f.open(QIODevice::WriteOnly) && f.write(kAutorunText) == kAutorunText.size();
-        }
+        for (const QString &name : layout)
+            written = written && writeFile(root() + u'/' + name, kAutorunText);
         return written;
     }
 

@@ -27,6 +27,13 @@ inline QStringList entriesOf(const char *spaced)
     return QString::fromUtf8(spaced).split(u' ', Qt::SkipEmptyParts);
 }
 
+// Writes `bytes` to a new file at `path`; whether all of them were written.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 // The permissions of each of `names` in `root`, as Qt reads them.
 inline QList<QFile::Permissions> permissionsOf(const QString &root, const QStringList &names)
 {
@@ -46,10 +53,7 @@ class TempVolume
 public:
     explicit TempVolume(const QStringList &entries = {})
     {
-        QFile target(outside());
-        if (target.open(QIODevice::WriteOnly))
-            target.write("outside");
-        target.close();
+        writeFile(outside(), "outside");
         setReadOnly(outside(), true);
         for (const QString &entry : entries)
             lay(entry);
@@ -79,9 +83,7 @@ public:
             QCOMPARE(::link(QFile::encodeName(path(u"autorun.inf"_qs)).constData(), at.constData()), 0);
 #endif
         else {
-            QFile f(path(name));
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kAutorunText) == kAutorunText.size());
-            f.close();
+            QVERIFY(writeFile(path(name), kAutorunText));
             QVERIFY(setReadOnly(path(name), kind == u"ro"));
         }
 #ifdef Q_OS_WIN

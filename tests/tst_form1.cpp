@@ -104,10 +104,8 @@ public:
 
     explicit ReplacedHelper(const QByteArray &content)
     {
-        QFile stand(path());
-        replaced = QFile::rename(path(), path() + u".kept"_qs) && stand.open(QIODevice::WriteOnly)
-            && stand.write(content) == content.size()
-            && stand.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        replaced = QFile::rename(path(), path() + u".kept"_qs) && writeFile(path(), content)
+            && QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     ReplacedHelper(const ReplacedHelper &) = delete;
     ReplacedHelper &operator=(const ReplacedHelper &) = delete;

@@ -177,22 +177,19 @@ private Q_SLOTS:
         // The guest's init: the FAT modules (character sets first) and device mapper's, then this
         // test inside.
         const QString init = m_dir.filePath(u"init.sh"_qs);
-        QFile script(init);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(u"#!/bin/sh\n"
-                     "PATH=/usr/sbin:/usr/bin:/sbin:/bin; export PATH\n"
-                     "echo booted > '%1/booted'\n"
-                     "m=/usr/lib/uml/modules/$(uname -r)/kernel\n"
-                     "for module in fs/nls/nls_cp437 fs/nls/nls_iso8859-1 fs/fat/fat fs/fat/vfat \\\n"
-                     "    drivers/md/dm-mod drivers/md/dm-flakey; do\n"
-                     "    insmod $m/$module.ko\n"
-                     "done\n"
-                     "'%2' --guest '%1' > '%1/guest.log' 2>&1\n"
-                     "echo $? > '%1/guest.status'\n"
-                     "exec '%2' --halt\n"_qs.arg(m_dir.path(), QCoreApplication::applicationFilePath())
-                         .toLocal8Bit());
-        script.close();
-        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(writeFile(init,
+                          u"#!/bin/sh\n"
+                          "PATH=/usr/sbin:/usr/bin:/sbin:/bin; export PATH\n"
+                          "echo booted > '%1/booted'\n"
+                          "m=/usr/lib/uml/modules/$(uname -r)/kernel\n"
+                          "for module in fs/nls/nls_cp437 fs/nls/nls_iso8859-1 fs/fat/fat fs/fat/vfat \\\n"
+                          "    drivers/md/dm-mod drivers/md/dm-flakey; do\n"
+                          "    insmod $m/$module.ko\n"
+                          "done\n"
+                          "'%2' --guest '%1' > '%1/guest.log' 2>&1\n"
+                          "exec '%2' --halt\n"_qs.arg(m_dir.path(), QCoreApplication::applicationFilePath())
+                              .toLocal8Bit()));
+        QVERIFY(QFile::setPermissions(init, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         arguments.append(u"init="_qs + init);
 
         QProcess guest;
