@@ -40,8 +40,6 @@ public:
     // `diskDeadline`: how long a volume may take to answer before it counts as not ready.
     explicit Form1(std::chrono::milliseconds diskDeadline = platform::DiskWorker::kDeadline, QWidget *parent = nullptr);
 
-    [[nodiscard]] scan::TickCounter tickCount() const { return TickCount; }
-
     void Command1_Click(); // Quit
     void Command2_Click(); // Delete
     void Command4_Click(); // About

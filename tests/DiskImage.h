@@ -153,9 +153,8 @@ public:
         QByteArray states;
         const QString tasks = u"/proc/"_qs + pid + u"/task/"_qs;
         for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile stat(tasks + task + u"/stat"_qs);
             // "pid (name) state ...": the name may hold anything, the state follows its last ')'.
-            const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+            const QByteArray line = readFile(tasks + task + u"/stat"_qs);
             states += line.isEmpty() ? QByteArray("?") : line.mid(line.lastIndexOf(')') + 2, 1);
         }
         return states;
@@ -168,9 +167,8 @@ private:
     [[nodiscard]] pid_t daemonPid() const
     {
         for (const QString &pid : QDir(u"/proc"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile cmdline(u"/proc/"_qs + pid + u"/cmdline"_qs);
-            if (m_mounted && m_kind == Kind::Fat && pid.toInt() > 0 && cmdline.open(QIODevice::ReadOnly)
-                && cmdline.readAll().split('\0').contains(QFile::encodeName(image())))
+            if (m_mounted && m_kind == Kind::Fat && pid.toInt() > 0
+                && readFile(u"/proc/"_qs + pid + u"/cmdline"_qs).split('\0').contains(QFile::encodeName(image())))
                 return pid.toInt();
         }
         return 0;

@@ -34,6 +34,13 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+// The whole of the file at `path`; nothing where it cannot be read.
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // The permissions of each of `names` in `root`, as Qt reads them.
 inline QList<QFile::Permissions> permissionsOf(const QString &root, const QStringList &names)
 {
@@ -98,9 +105,7 @@ public:
     // Whether the file outside the volume is as it was made.
     bool outsideUntouched() const
     {
-        QFile f(outside());
-        return f.open(QIODevice::ReadOnly) && f.readAll() == "outside"
-            && !(QFileInfo(f).permissions() & QFile::WriteOwner);
+        return readFile(outside()) == "outside" && !(QFileInfo(outside()).permissions() & QFile::WriteOwner);
     }
 
 private:

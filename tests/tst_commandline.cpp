@@ -20,9 +20,8 @@ private Q_SLOTS:
         const QString help =
             uR"(^Usage: \S*orvane \[options\]\nOrvane\.\nFinds, shows and deletes the autorun\.inf file)"
             uR"( in the root of a removable disk\.\n\nOptions:\n(.*\n)*  -v, --version +.*\n$)"_qs;
-        const QString version = uR"(^orvane 1\.00\n$)"_qs;
         QTest::newRow("--help") << QStringList{u"--help"_qs} << 0 << help << QString();
-        QTest::newRow("--version") << QStringList{u"--version"_qs} << 0 << version << QString();
+        QTest::newRow("--version") << QStringList{u"--version"_qs} << 0 << uR"(^orvane 1\.00\n$)"_qs << QString();
         QTest::newRow("no display") << QStringList{} << 1 << u"^$"_qs
                                     << u"orvane: no display to show the window on\n"_qs;
         QTest::newRow("an argument") << QStringList{u"E:"_qs} << 1 << u"^$"_qs

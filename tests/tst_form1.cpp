@@ -121,8 +121,7 @@ public:
 // Whether process `pid` waits in a statx call.
 bool isInStatx(qint64 pid)
 {
-    QFile call(u"/proc/%1/syscall"_qs.arg(pid));
-    return call.open(QIODevice::ReadOnly) && call.readAll().split(' ').first() == QByteArray::number(SYS_statx);
+    return readFile(u"/proc/%1/syscall"_qs.arg(pid)).split(' ').first() == QByteArray::number(SYS_statx);
 }
 
 #endif
@@ -158,7 +157,6 @@ private Q_SLOTS:
                               u"0 Loading..."_qs}));
         QCOMPARE(status->text(), u"Done"_qs);
         QCOMPARE(control<QPlainTextEdit>(window, "Text1")->toPlainText(), kAutorunShown);
-        QCOMPARE(window.tickCount(), 0);
 
         // "Delete" removes it, saying nothing and leaving the pane as it is.
         QTest::mouseClick(control(window, "Command2"), Qt::LeftButton);

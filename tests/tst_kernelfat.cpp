@@ -152,12 +152,11 @@ private Q_SLOTS:
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
         QSKIP("a sanitizer cannot reserve its shadow memory inside user-mode Linux; the plain build runs this test");
 #endif
-        const QString uml = QStandardPaths::findExecutable(u"linux.uml"_qs);
-        if (uml.isEmpty())
-            QSKIP("user-mode Linux (linux.uml, Debian's user-mode-linux) is not installed");
+        // linux.uml: user-mode Linux, Debian's user-mode-linux.
+        QSKIP_FOR(
+            DiskImage::missingTool({u"linux.uml"_qs, u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"dmsetup"_qs}));
         if (QDir(u"/usr/lib/uml/modules"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
             QSKIP("user-mode Linux has no modules under /usr/lib/uml/modules");
-        QSKIP_FOR(DiskImage::missingTool({u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"dmsetup"_qs}));
         QVERIFY(m_dir.isValid());
 
         QStringList arguments{
@@ -197,7 +196,7 @@ private Q_SLOTS:
         env.insert(u"TMPDIR"_qs, m_dir.path()); // its memory file; /dev/shm may forbid executing it
         guest.setProcessEnvironment(env);
         guest.setProcessChannelMode(QProcess::MergedChannels);
-        guest.start(uml, arguments);
+        guest.start(u"linux.uml"_qs, arguments);
         guest.closeWriteChannel();
         const bool halted = guest.waitForFinished(50'000);
         if (!halted)
@@ -205,14 +204,13 @@ private Q_SLOTS:
         const QByteArray console = guest.readAll().right(1500);
         if (!QFile::exists(m_dir.filePath(u"booted"_qs)))
             QSKIP(qPrintable(u"user-mode Linux cannot boot here:\n"_qs + QString::fromLocal8Bit(console)));
-        QFile results(m_dir.filePath(u"results"_qs));
-        QFile log(m_dir.filePath(u"guest.log"_qs));
-        if (!results.open(QIODevice::ReadOnly)) {
-            (void)log.open(QIODevice::ReadOnly);
-            QFAIL(qPrintable(u"the guest wrote no results; its output:\n"_qs + QString::fromLocal8Bit(log.readAll())
+        const QByteArray results = readFile(m_dir.filePath(u"results"_qs));
+        if (results.isEmpty()) {
+            QFAIL(qPrintable(u"the guest wrote no results; its output:\n"_qs
+                             + QString::fromLocal8Bit(readFile(m_dir.filePath(u"guest.log"_qs)))
                              + u"\nthe console:\n"_qs + QString::fromLocal8Bit(console)));
         }
-        QDataStream stream(&results);
+        QDataStream stream(results);
         stream >> m_results;
 
         QVERIFY2(halted, "user-mode Linux did not halt");

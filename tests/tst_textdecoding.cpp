@@ -3,8 +3,6 @@
 
 #include <QTest>
 
-using platform::decodeDiskText;
-
 class TstTextDecoding : public QObject
 {
     Q_OBJECT
@@ -56,7 +54,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(bool, truncated);
         QFETCH(QString, expected);
-        QCOMPARE(decodeDiskText(bytes, truncated), expected);
+        QCOMPARE(platform::decodeDiskText(bytes, truncated), expected);
     }
 };
 

@@ -44,9 +44,8 @@ constexpr qint64 kGone = -1;
 qint64 ntfsAttributes(const QString &path)
 {
     quint32 value = 0;
-    if (::getxattr(QFile::encodeName(path).constData(), "system.ntfs_attrib_be", &value, sizeof value) != sizeof value)
-        return kGone;
-    return qFromBigEndian(value);
+    const auto got = ::getxattr(QFile::encodeName(path).constData(), "system.ntfs_attrib_be", &value, sizeof value);
+    return got == sizeof value ? qint64(qFromBigEndian(value)) : kGone;
 }
 
 } // namespace

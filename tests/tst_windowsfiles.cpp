@@ -12,13 +12,14 @@
 #include "WorkerFileFunctions.h"
 
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <windows.h>
 
+#include <array>
 #include <atomic>
-#include <future>
 
 using platform::Status;
 
@@ -63,22 +64,19 @@ private Q_SLOTS:
         using platform::DriveIdentity;
         struct Drive {
             const QList<DriveIdentity> answers{{u"STICK"_qs, 0xbeef}, {u"STICK"_qs, 0xbeef}, {u"STICK"_qs, 0xcafe}, {}};
-            std::vector<std::promise<void>> gates = std::vector<std::promise<void>>(4); // one a question
-            std::vector<std::shared_future<void>> open;
+            std::array<QSemaphore, 4> gates; // one a question
             std::atomic<int> asked = 0, told = 0;
         };
         const auto drive = std::make_shared<Drive>(); // the questions may outlive the test
-        for (std::promise<void> &gate : drive->gates)
-            drive->open.push_back(gate.get_future().share());
         platform::DriveIdentities identities(
             [drive](const QString &) {
                 const int question = drive->asked++;
-                drive->open[size_t(question)].wait();
+                drive->gates[size_t(question)].acquire();
                 return drive->answers[question];
             },
             [drive] { ++drive->told; });
         const auto ask = [&] { return identities.ask(u"e:"_qs); };
-        const auto answer = [&](int question) { drive->gates[size_t(question)].set_value(); };
+        const auto answer = [&](int question) { drive->gates[size_t(question)].release(); };
 
         for (int listing = 0; listing < 3; ++listing)
             QCOMPARE(ask(), DriveIdentity{}); // at once, though the drive has not answered
