@@ -16,7 +16,7 @@
 class ModalWatcher : public QObject
 {
 public:
-    explicit ModalWatcher(std::function<void(QMessageBox &)> onBox = {}) : m_onBox(std::move(onBox))
+    explicit ModalWatcher(std::function<void(QMessageBox &)> onBox = clickOk) : m_onBox(std::move(onBox))
     {
         qApp->installEventFilter(this);
     }
@@ -34,17 +34,13 @@ protected:
                    && m_box->windowHandle()->isExposed()) {
             QMessageBox *box = std::exchange(m_box, nullptr);
             seen.append(described(*box));
-            QTimer::singleShot(0, box, [this, box] {
-                if (m_onBox)
-                    m_onBox(*box);
-                else
-                    box->button(QMessageBox::Ok)->click();
-            });
+            QTimer::singleShot(0, box, [this, box] { m_onBox(*box); });
         }
         return false;
     }
 
 private:
+    static void clickOk(QMessageBox &box) { box.button(QMessageBox::Ok)->click(); }
     static QString described(const QMessageBox &box)
     {
         return box.windowTitle() + u'|' + box.text() + u'|'

@@ -17,9 +17,11 @@ inline const QByteArray kAutorunText = "[autorun]\r\nopen=evil.exe\r\n";
 inline const QString kAutorunShown = QStringLiteral("[autorun]\nopen=evil.exe\n");
 
 // Skips the test, saying why, unless `reason` is empty.
-#define QSKIP_FOR(reason)                                                                                              \
-    if (const QString skipReason = (reason); !skipReason.isEmpty())                                                    \
-    QSKIP(qPrintable(skipReason))
+#define SKIP_FOR(reason)                                                                                               \
+    do {                                                                                                               \
+        if (const QString skipReason = (reason); !skipReason.isEmpty())                                                \
+            QSKIP(qPrintable(skipReason));                                                                             \
+    } while (false)
 
 // A layout or a listing written "a b c", as its entries.
 inline QStringList entriesOf(const char *spaced)

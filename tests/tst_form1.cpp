@@ -65,9 +65,7 @@ void selectVolume(const Form1 &window, const QString &root)
 // hang fails instead of blocking).
 bool runsToItsEnd(const Form1 &window)
 {
-    QTimer hang;
-    hang.callOnTimeout(&window, [] { QCoreApplication::exit(1); });
-    hang.start(20'000);
+    QTimer::singleShot(20'000, &window, [] { QCoreApplication::exit(1); });
     const bool ended = QApplication::exec() == 0;
     // The closed window's own request to quit would end the next test's loops.
     QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
@@ -202,7 +200,7 @@ private Q_SLOTS:
     {
         // A helper that ends at once on every start (a broken install) answers no call:
         // Delete says so, rather than nothing as for a volume that went away.
-        QSKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Fat));
+        SKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Fat));
         DiskImage fat(DiskImage::Kind::Fat);
         QVERIFY(fat.create({u"AUTORUN.INF"_qs}) && fat.mount(u"rw+"_qs));
         Form1 window;
@@ -252,7 +250,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, action);
         QFETCH(QStringList, boxes);
-        QSKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Fat));
+        SKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Fat));
 
         DiskImage fat(DiskImage::Kind::Fat);
         QVERIFY(fat.create({u"AUTORUN.INF"_qs}) && fat.mount(u"rw+"_qs));
@@ -311,7 +309,7 @@ private Q_SLOTS:
         // is slow, not dead.
         QFETCH(QString, action);
         QFETCH(QStringList, boxes);
-        QSKIP_FOR(PythonDisk::unavailableReason());
+        SKIP_FOR(PythonDisk::unavailableReason());
         TempVolume source(boxes == QStringList{kCleanBox} ? QStringList{} : QStringList{u"ro:autorun.inf"_qs});
         const bool readOnly = action.endsWith(u"read-only");
         const PythonDisk disk(QFINDTESTDATA("slowfs.py"),
@@ -336,7 +334,7 @@ private Q_SLOTS:
 
     void scanChecksTheChosenVolume()
     {
-        QSKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Ext2));
+        SKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Ext2));
 
         // A stick that resets during the scan: away after tick 1, another volume mounted meanwhile.
         DiskImage stick(DiskImage::Kind::Ext2), other(DiskImage::Kind::Ext2);

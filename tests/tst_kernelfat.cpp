@@ -153,8 +153,7 @@ private Q_SLOTS:
         QSKIP("a sanitizer cannot reserve its shadow memory inside user-mode Linux; the plain build runs this test");
 #endif
         // linux.uml: user-mode Linux, Debian's user-mode-linux.
-        QSKIP_FOR(
-            DiskImage::missingTool({u"linux.uml"_qs, u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"dmsetup"_qs}));
+        SKIP_FOR(DiskImage::missingTool({u"linux.uml"_qs, u"mkfs.vfat"_qs, u"mcopy"_qs, u"mattrib"_qs, u"dmsetup"_qs}));
         if (QDir(u"/usr/lib/uml/modules"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
             QSKIP("user-mode Linux has no modules under /usr/lib/uml/modules");
         QVERIFY(m_dir.isValid());

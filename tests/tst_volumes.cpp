@@ -158,7 +158,7 @@ private Q_SLOTS:
             root = directory->root();
         } else {
             const DiskImage::Kind kind = volume.startsWith(u"fat") ? DiskImage::Kind::Fat : DiskImage::Kind::Ext2;
-            QSKIP_FOR(DiskImage::unavailableReason(kind));
+            SKIP_FOR(DiskImage::unavailableReason(kind));
             image.emplace(kind);
             QVERIFY(image->create(layout) && image->mount(volume.section(u' ', 1)));
             root = image->root();
@@ -185,7 +185,7 @@ private Q_SLOTS:
     {
         // A root whose listing never ends, as a FAT whose cluster chain loops: the name looked
         // for in the listing, which is given up on far past any real root.
-        QSKIP_FOR(PythonDisk::unavailableReason());
+        SKIP_FOR(PythonDisk::unavailableReason());
         const PythonDisk disk(QFINDTESTDATA("endlessfs.py"), {});
         QVERIFY(disk.mounted());
         QCOMPARE(platform::localFileFunctions().lookup(disk.root() + u"/autorun.inf"_qs).status,
@@ -203,7 +203,7 @@ private Q_SLOTS:
     void throughNtfs3g()
     {
         QFETCH(bool, deleteIt);
-        QSKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Ntfs));
+        SKIP_FOR(DiskImage::unavailableReason(DiskImage::Kind::Ntfs));
 
         DiskImage ntfs(DiskImage::Kind::Ntfs);
         QVERIFY(ntfs.create({u"AUTORUN.INF"_qs}));

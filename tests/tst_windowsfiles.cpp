@@ -24,9 +24,6 @@
 using platform::Status;
 
 namespace {
-// The slow drive opens and reads a file 400 ms late each time: a load is two such calls.
-constexpr int kSlowDriveDeadlineMs = 600;
-
 // Drive `drive` as the drive list has it, or an empty volume where it is not listed.
 platform::Volume listed(const QString &drive)
 {
@@ -131,7 +128,8 @@ private Q_SLOTS:
         const QString drive = qEnvironmentVariable("ORVANE_SLOW_DRIVE");
         if (drive.isEmpty())
             QSKIP("ORVANE_SLOW_DRIVE names no slow drive set up for the test");
-        platform::DiskWorker worker{std::chrono::milliseconds(kSlowDriveDeadlineMs)};
+        // It opens and reads a file 400 ms late each time: a load is two such calls.
+        platform::DiskWorker worker{std::chrono::milliseconds(600)};
         platform::WorkerFileFunctions files(platform::localFileFunctions(), worker);
         const platform::Result<QByteArray> text = files.readPrefix(drive + u"\\autorun.inf"_qs, 65536);
         QCOMPARE(text.status, Status::Ok);
