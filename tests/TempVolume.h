@@ -16,12 +16,11 @@
 inline const QByteArray kAutorunText = "[autorun]\r\nopen=evil.exe\r\n";
 inline const QString kAutorunShown = QStringLiteral("[autorun]\nopen=evil.exe\n");
 
-// Skips the test, saying why, unless `reason` is empty.
+// Skips the test, saying why, unless `reason` is empty (an `else` after it binds as it reads).
 #define SKIP_FOR(reason)                                                                                               \
-    do {                                                                                                               \
-        if (const QString skipReason = (reason); !skipReason.isEmpty())                                                \
-            QSKIP(qPrintable(skipReason));                                                                             \
-    } while (false)
+    if (const QString skipReason = (reason); skipReason.isEmpty()) {                                                   \
+    } else                                                                                                             \
+        QSKIP(qPrintable(skipReason))
 
 // A layout or a listing written "a b c", as its entries.
 inline QStringList entriesOf(const char *spaced)

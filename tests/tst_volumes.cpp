@@ -23,17 +23,6 @@ namespace {
 // The system disk, sda1, as the kernel writes its line of the mount table; each row's lines
 // follow it.
 const QByteArray kSystemDisk = "26 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n";
-// sdb1 and sdc1 removable sticks (sdc1 the newer), a FAT image through FUSE, and the pseudo
-// file systems.
-const QByteArray kMountInfo = "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
-                              "27 26 0:22 / /dev/shm rw - tmpfs tmpfs rw\n"
-                              "40 26 8:17 / /media/anna/KINGSTON rw,nosuid shared:5 - vfat /dev/sdb1 rw\n"
-                              "41 26 0:45 / /mnt/nfs rw - nfs4 server:/export rw\n"
-                              "38 26 8:33 / /media/anna/MY\\040STICK rw - exfat /dev/sdc1 rw\n"
-                              "43 26 0:50 / /tmp/img rw - fuse.fusefat fusefat rw\n"
-                              "44 26 0:51 / /run/user/0/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
-                              "45 26 7:0 / /snap/core rw - squashfs /dev/loop0 ro\n"
-                              "broken line\n";
 
 // NTFS's FILE_ATTRIBUTE_READONLY | HIDDEN | SYSTEM | ARCHIVE, and two that must stay:
 // TEMPORARY and NOT_CONTENT_INDEXED.
@@ -61,7 +50,17 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("entries");
 
         QTest::newRow("removable newest first, then fixed in mount order, pseudo and network left out")
-            << kMountInfo
+            // sdb1 and sdc1 removable sticks (sdc1 the newer), a FAT image through FUSE, and the
+            // pseudo file systems.
+            << QByteArray("21 26 0:20 / /proc rw,relatime - proc proc rw\n"
+                          "27 26 0:22 / /dev/shm rw - tmpfs tmpfs rw\n"
+                          "40 26 8:17 / /media/anna/KINGSTON rw,nosuid shared:5 - vfat /dev/sdb1 rw\n"
+                          "41 26 0:45 / /mnt/nfs rw - nfs4 server:/export rw\n"
+                          "38 26 8:33 / /media/anna/MY\\040STICK rw - exfat /dev/sdc1 rw\n"
+                          "43 26 0:50 / /tmp/img rw - fuse.fusefat fusefat rw\n"
+                          "44 26 0:51 / /run/user/0/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
+                          "45 26 7:0 / /snap/core rw - squashfs /dev/loop0 ro\n"
+                          "broken line\n")
             << QStringList{u"MY STICK (/media/anna/MY STICK)"_qs, u"KINGSTON (/media/anna/KINGSTON)"_qs, u"/"_qs,
                            u"/tmp/img"_qs};
         QTest::newRow("a later mount on the same root hides the earlier one")

@@ -76,9 +76,10 @@ protected:
                     continue;
                 m_busy = true;
             }
-            setDiskProgress([job] { job->heard(); });
+            const std::function<void()> hear = [job] { job->heard(); };
+            setDiskProgress(&hear);
             job->call();
-            setDiskProgress({});
+            setDiskProgress(nullptr);
             m_busy = false;
             int running = DiskJob::Running;
             if (!job->state.compare_exchange_strong(running, DiskJob::Done))

@@ -6,12 +6,14 @@
 namespace platform {
 
 namespace {
-thread_local std::function<void()> t_hear;
+// A plain pointer: with a destructor, a thread's own variable crashes threads that end under
+// mingw-w64's runtime, as the drive list's do.
+thread_local const std::function<void()> *t_hear = nullptr;
 } // namespace
 
-void setDiskProgress(std::function<void()> hear)
+void setDiskProgress(const std::function<void()> *hear)
 {
-    t_hear = std::move(hear);
+    t_hear = hear;
 }
 
 void diskProgress()
@@ -19,7 +21,7 @@ void diskProgress()
     if (!t_hear)
         return;
     const int error = errno; // the caller reads it next
-    t_hear();
+    (*t_hear)();
     errno = error;
 }
 

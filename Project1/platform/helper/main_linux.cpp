@@ -22,13 +22,14 @@ int main(int argc, char *argv[])
     // Each answer of the disk is told as an empty frame, at most one each 10 ms: the program
     // gives up on a disk only once it has not answered for a while.
     auto lastTold = std::chrono::steady_clock::now();
-    platform::setDiskProgress([&lastTold] {
+    const std::function<void()> tell = [&lastTold] {
         const auto now = std::chrono::steady_clock::now();
         if (now - lastTold >= std::chrono::milliseconds(10)) {
             lastTold = now;
             platform::sendFrame(STDIN_FILENO, {});
         }
-    });
+    };
+    platform::setDiskProgress(&tell);
     for (;;) {
         const std::optional<QByteArray> frame = platform::receiveFrame(STDIN_FILENO);
         if (!frame)
